@@ -1,0 +1,89 @@
+#include "lexical_score.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <string>
+
+namespace corvane::scoring {
+namespace {
+
+struct ScoreCase {
+  const char* text;
+  const char* query;
+  double expected;  // the single-precision score, widened
+};
+
+class Score : public testing::TestWithParam<ScoreCase> {};
+
+TEST_P(Score, IsTheSinglePrecisionHitRatio) {
+  const auto& c = GetParam();
+  const auto score = compute_lexical_score(c.text, c.query);
+  ASSERT_TRUE(score.has_value()) << c.text << " / " << c.query;
+  EXPECT_EQ(static_cast<double>(*score), c.expected) << c.text << " / " << c.query;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, Score,
+    testing::Values(
+        ScoreCase{"", "a b", 0.0}, ScoreCase{" \t", "cat", 0.0},
+        ScoreCase{"the dog", "the the cat", 0.6666666865348816},
+        ScoreCase{"the dog", "the cat fish", 0.3333333432674408},
+        ScoreCase{"a", "a b c d e f g", 0.1428571492433548},
+        ScoreCase{"a b c d e", "a b c d e z", 0.8333333134651184},
+        ScoreCase{"a b", "a b c d", 0.5}, ScoreCase{"a", "a b c d", 0.25},
+        ScoreCase{"a b c", "a b c d", 0.75},
+        ScoreCase{"concatenate", "cat", 1.0}, ScoreCase{"hello world", "hello,", 0.0},
+        ScoreCase{"Hello World", "WORLD hello", 1.0}, ScoreCase{"x cat y", "\u3000 cat\t", 1.0},
+        ScoreCase{"L'\u00C9COLE", "\u00E9cole", 1.0}, ScoreCase{"Stra\u00DFe", "STRASSE", 0.0},
+        ScoreCase{"kilo", "\u212A", 1.0},
+        ScoreCase{"\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C2", 1.0},
+        ScoreCase{"\u039F\u0394\u039F\u03A3", "\u039F\u0394\u039F\u03A3", 1.0},
+        ScoreCase{"\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C3", 0.0},
+        ScoreCase{"\u0391\u03A3\u0391", "\u03A3\u0391", 1.0},
+        ScoreCase{"\u0391\u03A3\u0391", "\u0391\u03A3", 0.0},
+        ScoreCase{"\u0391\u03A3 \u0391\u03A3\u0391", "\u0391\u03A3", 1.0},
+        ScoreCase{"i", "\u0130", 0.0}, ScoreCase{"\u0130", "i", 1.0},
+        ScoreCase{"\u0130STANBUL", "istanbul", 0.0},
+        ScoreCase{"caf\u00E9", "cafe\u0301", 0.0},
+        ScoreCase{"a\u200Bb", "\u200B", 1.0}, ScoreCase{"ab", "\u200B", 0.0},
+        ScoreCase{"\x1F", "\x1F", 1.0}));
+
+TEST(Score, RefusesQueriesWithoutWordsWhateverTheText) {
+  for (const char* query : {"", " ", " \t\n\u00A0\u3000", "\u2028"}) {
+    for (const char* text : {"", "anything", " "}) {
+      const auto score = compute_lexical_score(text, query);
+      ASSERT_FALSE(score.has_value()) << '"' << query << '"';
+      EXPECT_EQ(score.error().kind, ScoreError::Kind::InvalidInput);
+      EXPECT_EQ(score.error().message, "query cannot be empty");
+      EXPECT_EQ(display(score.error()), "invalid input: query cannot be empty");
+    }
+  }
+}
+
+TEST(Score, RatioWithoutWordsIsPositiveZero) {
+  const float r = word_hit_ratio("text", " ");
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(r), 0u);
+}
+
+// NUL is an ordinary character: it neither ends a text nor separates words.
+TEST(Score, EmbeddedNulIsOrdinary) {
+  const std::string text("a\0b", 3);
+  EXPECT_EQ(*compute_lexical_score(text, std::string("\0b", 2)), 1.0f);
+  EXPECT_EQ(*compute_lexical_score("a", std::string("a\0", 2)), 0.0f);
+}
+
+TEST(Score, CountsAreRoundedToSinglePrecisionBeforeDividing) {
+  // 2^24 + 1 words of which all but one hit: both counts round in float.
+  std::string query;
+  const std::size_t n = (1u << 24) + 1;
+  query.reserve(2 * n);
+  for (std::size_t i = 0; i + 1 < n; ++i) query += "a ";
+  query += "z";
+  const float expected = static_cast<float>(std::uint64_t{n - 1}) /
+                         static_cast<float>(std::uint64_t{n});
+  EXPECT_EQ(*compute_lexical_score("a", query), expected);
+}
+
+}  // namespace
+}  // namespace corvane::scoring

@@ -1,0 +1,3 @@
+__all__ = ["lexical_score"]
+
+def lexical_score(text: str, query: str) -> float: ...
