@@ -15,15 +15,13 @@ struct PyErrAccess {
 
 PyErrState::PyErrState(PyErrState&& other) noexcept
     : form_(std::exchange(other.form_, Empty{})),
-      step_(other.step_.exchange(kNotRun, std::memory_order_acq_rel)) {
-  if (step_.load(std::memory_order_relaxed) == kRunning) step_.store(kNotRun);
-}
+      step_(other.step_.exchange(kNotRun, std::memory_order_acq_rel)) {}
 
 PyErrState& PyErrState::operator=(PyErrState&& other) noexcept {
   if (this != &other) {
     form_ = std::exchange(other.form_, Empty{});
-    int step = other.step_.exchange(kNotRun, std::memory_order_acq_rel);
-    step_.store(step == kRunning ? kNotRun : step, std::memory_order_release);
+    step_.store(other.step_.exchange(kNotRun, std::memory_order_acq_rel),
+                std::memory_order_release);
     normalizing_thread_.reset();
   }
   return *this;
@@ -32,7 +30,7 @@ PyErrState& PyErrState::operator=(PyErrState&& other) noexcept {
 namespace {
 
 bool is_exception_class(PyObject* type) noexcept {
-  return PyType_HasFeature(Py_TYPE(type), Py_TPFLAGS_TYPE_SUBCLASS) &&
+  return type != nullptr && PyType_HasFeature(Py_TYPE(type), Py_TPFLAGS_TYPE_SUBCLASS) &&
          PyType_HasFeature(reinterpret_cast<PyTypeObject*>(type), Py_TPFLAGS_BASE_EXC_SUBCLASS);
 }
 

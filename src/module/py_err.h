@@ -28,9 +28,13 @@
 // - `normalize`: turns a lazy value into its instance, once. It detaches
 //   (PyEval_SaveThread) while it waits for or runs the one-time step, and is
 //   attached again on every way out. Faults: "Re-entrant normalization of
-//   PyErrState detected", "Cannot normalize a PyErr while already
-//   normalizing it.", "Cannot attach to the Python interpreter while it is
-//   finalizing.", "exception missing after writing to the interpreter".
+//   PyErrState detected" (the step, on this thread, reached itself),
+//   "Cannot normalize a PyErr while already normalizing it." (an earlier
+//   step faulted and left the form empty), "Cannot attach to the Python
+//   interpreter while it is finalizing." (the form stays in place, to be
+//   released attached), "exception missing after writing to the
+//   interpreter". A faulted step may be retried, which finds the form
+//   empty; the thread record is cleared when a step ends.
 // - `exception_type` (new reference), `exception_value` (borrowed from the
 //   value), `exception_traceback` (new reference or null), `exception_cause`
 //   (the cause as a `PyErr`, or nothing), `into_exception_object` (consumes;
