@@ -1,0 +1,188 @@
+"""The benchmark's inputs: deterministic texts and queries.
+
+Every generator is seeded, so two processes (the benchmark and the
+subprocesses it starts for memory and instruction counts) build the same
+strings. Large texts are repetitions of one block made by `str * k`, which
+allocates the result once: no transient copy raises a process's peak memory.
+"""
+
+import random
+
+KIB = 1024
+MIB = 1024 * 1024
+
+TINY_TEXT = "The Cat sat on the mat"
+TINY_QUERY = "cat dog"
+
+# Common English words. None holds an absent query word below as a substring,
+# not even across a word boundary (checked when the block is made).
+ENGLISH_WORDS = """
+the of and to in is was he for it with as his on be at by had are but from or
+have an they which one you were her all she there would their we him been has
+when who will more no if out so said what up its about than into them can only
+other new some could time these two may then do first any my now such like our
+over man me even most made after also did many before must through back years
+where much your way well down should because each just those people how too
+little state good very make world still own see men work long get here between
+both life being under never day same another know while last might us great old
+year off come since against go came right used take three states himself few
+house use during without again place around however home small found thought
+went say part once general high upon school every does got united left number
+course war until always away something fact though water less public put think
+almost hand enough far took head yet government system better set told nothing
+night end why called didn't eyes find going look asked later knew point next
+program city business give group toward young days let room president side
+social present given several order national possible rather second face per
+among form important often things looking early white case john become large
+big need four within felt along children saw best church ever least power
+development light thing seemed family interest want members mind country area
+others done turned although open god service certain kind problem began different
+door thus help sense means whole matter perhaps itself york times law human line
+above name example action company hands local show whether five history gave
+today either act feet across taken past quite anything having seen death
+experience body word half really field am car words already themselves information
+""".split()
+
+# Real words that the English block never holds, made of common letters, so
+# that a search cannot skip them by looking for a rare byte.
+ENGLISH_ABSENT = ["lantern", "pebble", "orchid", "velvet"]
+
+GREEK_WORDS = """
+και το της του η ο να στο με για που τα από την είναι δεν θα σε στην των τον
+ένα μια αλλά όταν πολύ όλα εδώ εκεί μετά πριν ήταν έχει λόγος άνθρωπος χρόνος
+ημέρα νύχτα θάλασσα ουρανός ήλιος φως πόλη χωριό σπίτι δρόμος οδός γλώσσα λέξη
+βιβλίο σχολείο δάσκαλος μαθητής φίλος οικογένεια μητέρα πατέρας παιδιά νερό
+ψωμί κρασί λάδι ελιά δέντρο βουνό ποτάμι νησί καράβι λιμάνι αέρας φωτιά γη
+ιστορία πολιτεία νόμος δίκη αλήθεια ψυχή σώμα καρδιά μάτια χέρια πόδια κεφαλή
+μεγάλος μικρός καλός κακός νέος παλιός ωραίος γρήγορα αργά σήμερα αύριο χθες
+""".split()
+
+CYRILLIC_WORDS = """
+и в не на я что он с как а то все она так его но да ты к у же вы за бы по
+только ее мне было вот от меня еще нет о из ему теперь когда даже ну вдруг ли
+если уже или ни быть был него до вас нибудь опять уж вам ведь там потом себя
+ничего ей может они тут где есть надо ней для мы тебя их чем была сам чтоб без
+будто чего раз тоже себе под будет ж тогда кто этот того потому этого какой
+совсем ним здесь этом один почти мой тем чтобы нее сейчас были куда зачем всех
+никогда можно при наконец два об другой хоть после над больше тот через эти
+город дом улица река лес поле море небо солнце земля вода огонь слово книга
+школа учитель друг семья мать отец дети хлеб время жизнь человек работа
+""".split()
+
+# Query words for the Greek and Cyrillic blocks: two that the block never
+# holds and one that occurs once, in capitals, at the block's very end, so
+# the search for it runs through the whole text. The score is 1/3.
+GREEK_QUERY = "Ναυπηγείο ΑΡΧΙΠΈΛΑΓΟΣ φιλοσοφία"
+GREEK_PLANTED = "ΑΡΧΙΠΈΛΑΓΟΣ"
+CYRILLIC_QUERY = "Электростанция ЛЕДОКОЛ космонавт"
+CYRILLIC_PLANTED = "ЛЕДОКОЛ"
+
+
+def _prose(words, utf8_size, seed, tail=""):
+    """Sentences of `words` about `utf8_size` UTF-8 bytes long (at most that),
+    ending in `tail` and a line end: first words capitalised, one word in
+    twelve in capitals, punctuation, paragraphs of a few sentences."""
+    rng = random.Random(seed)
+    parts = []
+    size = 0
+    budget = utf8_size - len(tail.encode()) - 2
+    while size < budget:
+        sentence = [rng.choice(words) for _ in range(rng.randint(5, 16))]
+        sentence[0] = sentence[0].capitalize()
+        for i in range(1, len(sentence)):
+            if rng.random() < 1 / 12:
+                sentence[i] = sentence[i].upper()
+        if len(sentence) > 6 and rng.random() < 0.5:
+            sentence[rng.randrange(1, len(sentence) - 1)] += ","
+        piece = " ".join(sentence) + rng.choice([".", ".", ".", "?", "!", ";"])
+        piece += "\n\n" if rng.random() < 0.2 else " "
+        parts.append(piece)
+        size += len(piece.encode())
+    block = "".join(parts)
+    while len(block.encode()) > budget:
+        block = block[: len(block) - max(1, (len(block.encode()) - budget) // 3)]
+    block = block.rstrip() + (" " + tail if tail else "") + "\n"
+    return block
+
+
+def _check_absent(block, words):
+    lowered = block.lower()
+    for word in words:
+        assert word.lower() not in lowered, f"{word!r} occurs in the text block"
+
+
+def ascii_block(size=MIB):
+    """English prose of exactly `size` bytes, all ASCII, ending in a line end."""
+    block = _prose(ENGLISH_WORDS, size + 64, seed=1)
+    block = block[: size - 1] + "\n"
+    assert len(block) == size and block.isascii()
+    _check_absent(block, ENGLISH_ABSENT)
+    return block
+
+
+def ascii_text(size, block=None):
+    """`size` bytes of English prose: a prefix of the 1 MiB block, or whole
+    repetitions of it when `size` is a multiple of 1 MiB."""
+    block = block if block is not None else ascii_block()
+    if size <= len(block):
+        return block[: size - 1] + "\n"
+    assert size % len(block) == 0, "large texts are whole repetitions of the block"
+    return block * (size // len(block))
+
+
+ASCII_QUERY = " ".join(ENGLISH_ABSENT)
+
+
+def greek_block(size=MIB):
+    block = _prose(GREEK_WORDS, size, seed=2, tail=GREEK_PLANTED)
+    _check_absent(block[: -len(GREEK_PLANTED) - 2], GREEK_QUERY.split())
+    return block
+
+
+def cyrillic_block(size=MIB):
+    block = _prose(CYRILLIC_WORDS, size, seed=3, tail=CYRILLIC_PLANTED)
+    _check_absent(block[: -len(CYRILLIC_PLANTED) - 2], CYRILLIC_QUERY.split())
+    return block
+
+
+def absent_words(count, block, seed=4):
+    """`count` distinct made-up words of common letters, none in `block`."""
+    rng = random.Random(seed)
+    lowered = block.lower()
+    consonants, vowels = "tnshrdlcmpbfgvw", "aeiou"
+    found = []
+    while len(found) < count:
+        length = rng.randint(5, 8)
+        word = "".join(rng.choice(vowels if i % 2 else consonants) for i in range(length))
+        if word not in lowered and word not in found:
+            found.append(word)
+    return found
+
+
+# Adversarial inputs: (name, description, text maker, needle). Each needle is
+# one query word that the text never holds, chosen to defeat a naive or a
+# byte-frequency-guided search.
+def adversarial_cases():
+    return [
+        ("a^999 b in a^n", lambda n: "a" * n, "a" * 999 + "b"),
+        ("(ab)^500 c in (ab)^n", lambda n: "ab" * (n // 2), "ab" * 500 + "c"),
+        ("frequent bytes + rare end", _frequent_bytes_text, _frequent_bytes_needle()),
+        ("q^999 e in q^n", lambda n: "q" * n, "q" * 999 + "e"),
+    ]
+
+
+# The third case: a text dominated by two bytes and a needle made of them,
+# in the text's own pattern, ending in a byte that the text holds only rarely
+# (never right after such a run). Every 25th position is a candidate for a
+# search that scans for the needle's first or most common bytes, and each
+# candidate matches a long stretch before it fails.
+_FREQUENT_UNIT = "ee" * 12 + "t"  # 25 bytes
+
+
+def _frequent_bytes_text(n):
+    unit = _FREQUENT_UNIT * 40 + "z"  # a rare byte once per 1001 bytes
+    return (unit * (n // len(unit) + 1))[:n]
+
+
+def _frequent_bytes_needle():
+    return _FREQUENT_UNIT * 39 + "ee" * 12 + "z"

@@ -1,0 +1,98 @@
+"""What the figures were measured on: the CPU, the interpreter, and the
+compiler and flags that the module's build directory records."""
+
+import glob
+import os
+import platform
+import re
+import sys
+
+
+def cpu():
+    model = platform.processor() or platform.machine()
+    try:
+        with open("/proc/cpuinfo", encoding="utf-8") as info:
+            for line in info:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    return {
+        "model": model,
+        "cores": os.cpu_count(),
+        "usable_cores": len(os.sched_getaffinity(0)),
+        "system": f"{platform.system()} {platform.release()}",
+    }
+
+
+def interpreter():
+    return {
+        "implementation": platform.python_implementation(),
+        "version": platform.python_version(),
+        "build": sys.version.replace("\n", " "),
+        "executable": sys.executable,
+        "gil_enabled": sys._is_gil_enabled() if hasattr(sys, "_is_gil_enabled") else True,
+    }
+
+
+def _cache_entries(path):
+    entries = {}
+    with open(path, encoding="utf-8", errors="replace") as cache:
+        for line in cache:
+            match = re.match(r"^([A-Za-z_][A-Za-z0-9_.-]*):[A-Z]+=(.*)$", line.rstrip("\n"))
+            if match:
+                entries[match.group(1)] = match.group(2)
+    return entries
+
+
+def _compiler_identity(build_dir):
+    for path in sorted(glob.glob(os.path.join(build_dir, "CMakeFiles", "*", "CMakeCXXCompiler.cmake"))):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        ident = re.search(r'set\(CMAKE_CXX_COMPILER_ID "([^"]*)"\)', text)
+        version = re.search(r'set\(CMAKE_CXX_COMPILER_VERSION "([^"]*)"\)', text)
+        if ident:
+            return f"{ident.group(1)} {version.group(1) if version else ''}".strip()
+    return None
+
+
+def _scoring_compile_flags(build_dir):
+    """The flags that compiled the scoring core's score function, from the
+    Ninja build file (None for other generators)."""
+    path = os.path.join(build_dir, "build.ninja")
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            lines = f.read().splitlines()
+    except OSError:
+        return None
+    for i, line in enumerate(lines):
+        if line.startswith("build ") and "lexical_score.cc.o:" in line:
+            for follow in lines[i + 1 : i + 12]:
+                if follow.strip().startswith("FLAGS ="):
+                    return follow.split("=", 1)[1].strip()
+    return None
+
+
+def build(build_dir):
+    """Compiler, build type and flags of a CMake build directory; the values
+    are None when the directory has no CMakeCache.txt."""
+    cache = os.path.join(build_dir, "CMakeCache.txt")
+    if not os.path.exists(cache):
+        return {"build_dir": build_dir, "compiler": None, "build_type": None, "flags": None}
+    entries = _cache_entries(cache)
+    build_type = entries.get("CMAKE_BUILD_TYPE", "")
+    flags = " ".join(
+        f
+        for f in (entries.get("CMAKE_CXX_FLAGS", ""), entries.get(f"CMAKE_CXX_FLAGS_{build_type.upper()}", ""))
+        if f
+    )
+    return {
+        "build_dir": build_dir,
+        "compiler": entries.get("CMAKE_CXX_COMPILER"),
+        "compiler_id": _compiler_identity(build_dir),
+        "build_type": build_type,
+        "flags": flags,
+        "scoring_compile_flags": _scoring_compile_flags(build_dir),
+        "options": {k: v for k, v in sorted(entries.items()) if k.startswith("CORVANE_")},
+    }

@@ -1,0 +1,142 @@
+"""Draws the benchmark's figures (the dictionary that run.py writes as JSON)
+into one PNG, with matplotlib's Agg backend."""
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+
+
+def _size_label(n):
+    return f"{n // (1024 * 1024)}M" if n >= 1024 * 1024 else f"{n // 1024}K"
+
+
+def _bars_with_target(ax, labels, values, target, title, ylabel, higher_is_better=True, log=False):
+    colours = ["tab:green" if (v >= target if higher_is_better else v <= target) else "tab:red" for v in values]
+    ax.bar(range(len(values)), values, color=colours)
+    ax.axhline(target, color="black", linestyle="--", linewidth=1, label=f"target {target}")
+    ax.set_xticks(range(len(values)), labels, rotation=30, ha="right", fontsize=8)
+    ax.set_title(title, fontsize=10)
+    ax.set_ylabel(ylabel)
+    if log:
+        ax.set_yscale("log")
+    for x, v in enumerate(values):
+        ax.annotate(f"{v:.1f}", (x, v), ha="center", va="bottom", fontsize=7)
+    ax.legend(fontsize=7)
+
+
+def draw(results, path):
+    c = results["cases"]
+    fig, axes = plt.subplots(2, 4, figsize=(20, 9))
+    fig.suptitle(
+        f"_corvane.lexical_score vs pure-Python peer ({results['mode']} run) - {results['machine']['model']}, "
+        f"CPython {results['interpreter']['version']}",
+        fontsize=12,
+    )
+
+    # Speed-up over the peer.
+    labels = ["tiny", "ASCII 1M", "Greek 1M", "Cyrillic 1M"]
+    values = [c["tiny"]["speedup"], c["ascii"]["speedup"], c["greek"]["speedup"], c["cyrillic"]["speedup"]]
+    goals = [10, 20, 5, 5]
+    ax = axes[0][0]
+    colours = ["tab:green" if v >= g else "tab:red" for v, g in zip(values, goals)]
+    ax.bar(range(4), values, color=colours)
+    ax.scatter(range(4), goals, marker="_", s=600, color="black", label="target")
+    floor = results["cases"]["tiny"]["call_floor_ns"]
+    ax.scatter([0], [c["tiny"]["peer_ns"] / floor], marker="x", color="black",
+               label="tiny: peer / interpreter call floor")
+    ax.set_xticks(range(4), labels, fontsize=8)
+    ax.set_yscale("log")
+    ax.set_title("speed-up over the peer (peer time / module time)", fontsize=10)
+    for x, v in enumerate(values):
+        ax.annotate(f"{v:.1f}x", (x, v), ha="center", va="bottom", fontsize=7)
+    ax.legend(fontsize=7)
+
+    # Multiple of the machine limit.
+    lengths = c["text_length"]["sizes"]
+    labels = ["ASCII 1M", "Greek 1M", "Cyrillic 1M"] + [f"ASCII {_size_label(s['bytes'])}" for s in lengths]
+    values = [c["ascii"]["x_limit"], c["greek"]["x_limit"], c["cyrillic"]["x_limit"]] + [s["x_limit"] for s in lengths]
+    _bars_with_target(axes[0][1], labels, values, 2.5, "module time / (memcpy + memchr per word)", "x limit",
+                      higher_is_better=False)
+
+    # Time per byte against text length.
+    ax = axes[0][2]
+    sizes = [s["bytes"] for s in lengths]
+    ax.plot(sizes, [s["module_ns_per_byte"] for s in lengths], "o-", label="module")
+    ax.plot(sizes, [s["peer_ns_per_byte"] for s in lengths], "s-", label="peer")
+    ax.plot(sizes, [s["limit_ns_per_byte"] for s in lengths], "^--", label="machine limit")
+    ax.set_xscale("log", base=2)
+    ax.set_yscale("log")
+    ax.set_xticks(sizes, [_size_label(n) for n in sizes], fontsize=8)
+    ax.set_title(f"ns per byte vs text length (spread {c['text_length']['per_byte_spread']:.2f}x)", fontsize=10)
+    ax.set_ylabel("ns / byte")
+    ax.legend(fontsize=7)
+
+    # Time against query length.
+    ax = axes[0][3]
+    rows = c["query_length"]["rows"]
+    words = [q["words"] for q in rows]
+    ax.plot(words, [q["module_ns"] / 1e3 for q in rows], "o-", label="module")
+    ax.plot(words, [q["peer_ns"] / 1e3 for q in rows], "s-", label="peer")
+    ax.set_xscale("log", base=2)
+    ax.set_yscale("log")
+    ax.set_xticks(words, [str(w) for w in words], fontsize=8)
+    ax.set_title(f"time vs query words ({_size_label(c['query_length']['text_bytes'])} text)", fontsize=10)
+    ax.set_ylabel("us per call")
+    ax.legend(fontsize=7)
+
+    # Adversarial throughput at n and 2n.
+    ax = axes[1][0]
+    cases = c["adversarial"]
+    width = 0.2
+    for i, (key, impl, colour) in enumerate((("n", "module", "tab:blue"), ("2n", "module", "tab:cyan"),
+                                             ("n", "peer", "tab:orange"), ("2n", "peer", "tab:brown"))):
+        ax.bar([x + (i - 1.5) * width for x in range(len(cases))], [e[key][f"{impl}_gbps"] for e in cases],
+               width, color=colour, label=f"{impl} @ {key}")
+    ax.axhline(1.0, color="black", linestyle="--", linewidth=1, label="1 GB/s")
+    ax.set_xticks(range(len(cases)), [e["name"] for e in cases], rotation=20, ha="right", fontsize=7)
+    ax.set_yscale("log")
+    ax.set_ylabel("GB/s")
+    ax.set_title(f"adversarial needles (n = {_size_label(cases[0]['n']['bytes'])})", fontsize=10)
+    ax.legend(fontsize=7)
+
+    # Doubling ratio.
+    _bars_with_target(axes[1][1], [e["name"] for e in cases], [e["doubling"] for e in cases], 2.2,
+                      "adversarial: module time at 2n / time at n", "ratio", higher_is_better=False)
+
+    # Peak memory.
+    ax = axes[1][2]
+    if "memory" in c:
+        labels, values = [], []
+        for e in c["memory"]:
+            for impl in ("module", "peer"):
+                labels.append(f"{e['kind']} {impl}")
+                values.append(e[impl]["x_text"])
+        _bars_with_target(ax, labels, values, 2.1, f"peak memory above baseline / text ({c['memory'][0]['mib']} MiB)",
+                          "x text size", higher_is_better=False)
+        for bar, label in zip(ax.patches, labels):
+            if label.endswith("peer"):
+                bar.set_color("tab:gray")  # the peer has no target
+        ax.axhline(1.1, color="grey", linestyle=":", linewidth=1, label="stretch 1.1")
+        ax.legend(fontsize=7)
+    else:
+        ax.set_axis_off()
+        ax.text(0.5, 0.5, "memory not measured", ha="center")
+
+    # Instructions per tiny call.
+    ax = axes[1][3]
+    g = c.get("callgrind", {})
+    if "module" in g:
+        values = [g["module"]["instructions_per_call"], g["peer"]["instructions_per_call"]]
+        ax.bar([0, 1], values, color=["tab:blue", "tab:orange"])
+        ax.set_xticks([0, 1], ["module", "peer"])
+        for x, v in enumerate(values):
+            ax.annotate(f"{v:.0f}", (x, v), ha="center", va="bottom", fontsize=8)
+        ax.set_title(f"instructions per tiny call (callgrind; {g['ratio']:.1f}x)", fontsize=10)
+    else:
+        ax.set_axis_off()
+        ax.text(0.5, 0.5, "instructions not counted", ha="center")
+
+    fig.tight_layout()
+    fig.savefig(path, dpi=100)
+    plt.close(fig)

@@ -1,0 +1,93 @@
+"""The subprocess side of the benchmark's process-level measurements.
+
+    python3.14 benchmarks/probe.py calls IMPL N
+        N calls of the tiny case (after one warm-up call), for an
+        instruction count under callgrind; N = 0 gives the fixed cost.
+    python3.14 benchmarks/probe.py memory IMPL KIND MIB BLOCK_FILE
+        reads the UTF-8 text block of BLOCK_FILE, repeats it to about MIB
+        MiB of UTF-8, records its own resident size (the baseline), scores
+        the text once with the query for KIND (ascii, greek) and prints
+        one JSON line: baseline_kib, peak_before_kib (peak resident size
+        before the call), score, utf8_bytes. The block is read rather than
+        generated so that no transient allocation raises the peak before
+        the call.
+
+IMPL is "module" (`_corvane.lexical_score`, found on PYTHONPATH), "peer", or
+"floor" (`operator.is_`: the interpreter's cost of the loop and the call).
+The parent reads this process's peak resident size when it exits.
+"""
+
+import gc
+import itertools
+import json
+import os
+import resource
+import sys
+
+import inputs
+
+
+def scorer(impl):
+    if impl == "module":
+        import _corvane
+
+        return _corvane.lexical_score
+    if impl == "peer":
+        import peer
+
+        return peer.lexical_score_peer
+    if impl == "floor":  # a C function of two arguments that does almost nothing
+        import operator
+
+        return operator.is_
+    raise SystemExit(f"probe.py: unknown implementation {impl!r}")
+
+
+def calls(impl, n):
+    score = scorer(impl)
+    text, query = inputs.TINY_TEXT, inputs.TINY_QUERY
+    score(text, query)
+    for _ in itertools.repeat(None, n):  # no int object per iteration
+        score(text, query)
+
+
+def resident_kib():
+    with open("/proc/self/statm", encoding="ascii") as statm:
+        pages = int(statm.read().split()[1])
+    return pages * os.sysconf("SC_PAGE_SIZE") // 1024
+
+
+def memory(impl, kind, mib, block_file):
+    score = scorer(impl)
+    score(inputs.TINY_TEXT, inputs.TINY_QUERY)
+    queries = {"ascii": inputs.ASCII_QUERY, "greek": inputs.GREEK_QUERY}
+    if kind not in queries:
+        raise SystemExit(f"probe.py: unknown text kind {kind!r}")
+    with open(block_file, "rb") as f:
+        raw = f.read()
+    block = raw.decode()
+    block_bytes = len(raw)
+    del raw
+    # Whole repetitions of the block come close to MIB MiB without going over.
+    text = block * max(1, (mib * inputs.MIB) // block_bytes)
+    utf8_bytes = block_bytes * (len(text) // len(block))
+    del block
+    gc.collect()
+    baseline_kib = resident_kib()
+    peak_before_kib = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    result = score(text, queries[kind])
+    print(json.dumps({"baseline_kib": baseline_kib, "peak_before_kib": peak_before_kib,
+                      "score": result, "utf8_bytes": utf8_bytes}))
+
+
+def main(argv):
+    if len(argv) == 3 and argv[0] == "calls":
+        calls(argv[1], int(argv[2]))
+    elif len(argv) == 5 and argv[0] == "memory":
+        memory(argv[1], argv[2], int(argv[3]), argv[4])
+    else:
+        raise SystemExit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
