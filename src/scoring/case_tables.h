@@ -1,0 +1,77 @@
+// Unicode case data: simple lowercase mappings and the Cased and
+// Case_Ignorable properties, looked up in constant time.
+//
+// Contract: every function takes a Unicode scalar value (at most U+10FFFF).
+// `simple_lowercase` gives the code point's simple lowercase mapping from the
+// Unicode Character Database, or the code point itself when it has none
+// (U+0130 gives U+0069 and U+03A3 gives U+03C3 here; their full and
+// context-dependent forms are the converter's business). `is_cased` and
+// `is_case_ignorable` give the derived properties Cased and Case_Ignorable;
+// a code point may have both. `two_byte_lowercase_at` serves the converter's
+// fast path for code points U+0080..U+07FF: the UTF-8 bytes of the lowercase
+// form when it is again one two-byte code point, or two zero bytes for
+// U+0130, U+03A3 and the mappings that change the byte length; for each lead
+// byte, the tables also bound the continuation bytes whose sequences that
+// look-up changes, so that vector code can skip the rest.
+// The tables are generated (case_tables_data.cc); nothing allocates, nothing
+// fails, and the data is read-only, so any thread may call these.
+// Complexity: O(1): two array reads per look-up, no search.
+#pragma once
+
+#include <cstdint>
+
+namespace corvane::scoring {
+
+namespace case_data {
+
+// Code points are split into blocks of 256; each block's entries live in one
+// deduplicated block, found through the block index.
+inline constexpr unsigned block_shift = 8;
+
+// Lowercase: per code point, the 16-bit difference to its mapping, added
+// modulo 2^16 within the code point's plane (no mapping leaves its plane).
+extern const std::uint8_t lowercase_block_index[0x110000 >> block_shift];
+extern const std::uint16_t lowercase_blocks[][1u << block_shift];
+
+// Properties: two bits per code point, four code points to a byte.
+inline constexpr unsigned cased_bit = 1;
+inline constexpr unsigned case_ignorable_bit = 2;
+extern const std::uint8_t property_block_index[0x110000 >> block_shift];
+extern const std::uint8_t property_blocks[][(1u << block_shift) / 4];
+
+extern const unsigned char two_byte_lowercase[0x800][2];
+// Indexed by a two-byte lead byte's low five bits: the range of continuation
+// bytes (low..high, or the empty 0xFF..0x00) outside which two_byte_lowercase
+// leaves every sequence of that lead unchanged.
+extern const unsigned char two_byte_dirty_low[32];
+extern const unsigned char two_byte_dirty_high[32];
+
+inline unsigned properties_of(char32_t c) noexcept {
+  const std::uint8_t packed = property_blocks[property_block_index[c >> block_shift]]
+                                             [(c & ((1u << block_shift) - 1)) >> 2];
+  return (packed >> ((c & 3u) * 2)) & 3u;
+}
+
+}  // namespace case_data
+
+inline char32_t simple_lowercase(char32_t c) noexcept {
+  const std::uint16_t delta =
+      case_data::lowercase_blocks[case_data::lowercase_block_index[c >> case_data::block_shift]]
+                                 [c & ((1u << case_data::block_shift) - 1)];
+  return (c & ~char32_t{0xFFFF}) | ((c + delta) & 0xFFFF);
+}
+
+inline bool is_cased(char32_t c) noexcept {
+  return (case_data::properties_of(c) & case_data::cased_bit) != 0;
+}
+
+inline bool is_case_ignorable(char32_t c) noexcept {
+  return (case_data::properties_of(c) & case_data::case_ignorable_bit) != 0;
+}
+
+// `c` must lie in U+0080..U+07FF.
+inline const unsigned char* two_byte_lowercase_at(char32_t c) noexcept {
+  return case_data::two_byte_lowercase[c];
+}
+
+}  // namespace corvane::scoring

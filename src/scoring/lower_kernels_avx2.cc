@@ -1,0 +1,89 @@
+// The lowercase loops with AVX2, compiled for AVX2 whatever the build's
+// baseline; they are called only after a run-time check that the CPU has
+// AVX2.
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "case_tables.h"
+#include "final_sigma.h"
+#include "lower_kernels.h"
+#include "utf8.h"
+
+// Everything defined from here on, the shared loop included, is compiled
+// for AVX2. The headers above stay at the baseline.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+
+#include "two_byte_lower_kernel.h"
+
+namespace corvane::scoring {
+namespace {
+
+struct Avx2Bytes {
+  static constexpr std::size_t width = 32;
+  static __m256i splat(char b) noexcept { return _mm256_set1_epi8(b); }
+  static __m256i load(const char* p) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  }
+  static void store(char* p, __m256i v) noexcept {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+  }
+  static __m256i table16(const unsigned char* p) noexcept {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  }
+  static __m256i either(__m256i a, __m256i b) noexcept { return _mm256_or_si256(a, b); }
+  static __m256i both(__m256i a, __m256i b) noexcept { return _mm256_and_si256(a, b); }
+  static __m256i select(__m256i mask, __m256i a, __m256i b) noexcept {
+    return _mm256_blendv_epi8(b, a, mask);
+  }
+  static __m256i look_up(__m256i table, __m256i index) noexcept {
+    return _mm256_shuffle_epi8(table, index);
+  }
+  static __m256i at_least(__m256i v, __m256i bound) noexcept {
+    return _mm256_cmpeq_epi8(_mm256_max_epu8(v, bound), v);
+  }
+  static __m256i at_most(__m256i v, __m256i bound) noexcept {
+    return _mm256_cmpeq_epi8(_mm256_min_epu8(v, bound), v);
+  }
+  static __m256i in_range(__m256i v, char lo, char hi) noexcept {
+    const __m256i shifted = _mm256_add_epi8(v, _mm256_set1_epi8(static_cast<char>(0x80 - lo)));
+    return _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0x80 + (hi - lo) + 1)), shifted);
+  }
+  static std::uint32_t lanes(__m256i v) noexcept {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+  }
+  static std::size_t ascii_prefix(__m256i v) noexcept {
+    const std::uint64_t high = lanes(v) | (std::uint64_t{1} << 32);
+    return static_cast<std::size_t>(std::countr_zero(high));
+  }
+};
+
+}  // namespace
+
+std::size_t lower_two_byte_run_avx2(std::string_view text, std::size_t from, char* out) noexcept {
+  return lower_two_byte_run<Avx2Bytes>(text, from, out);
+}
+
+std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept {
+  return lower_ascii_run<Avx2Bytes>(in, size, out);
+}
+
+}  // namespace corvane::scoring
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+#endif

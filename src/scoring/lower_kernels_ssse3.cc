@@ -1,0 +1,82 @@
+// The two-byte lowercase loop with SSSE3 (for its byte shuffle), compiled
+// for SSSE3 whatever the build's baseline; it is called only after a
+// run-time check that the CPU has SSSE3.
+#if defined(__x86_64__)
+
+#include <emmintrin.h>
+#include <tmmintrin.h>
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "case_tables.h"
+#include "final_sigma.h"
+#include "lower_kernels.h"
+#include "utf8.h"
+
+// Everything defined from here on, the shared loop included, is compiled
+// for SSSE3. The headers above stay at the baseline.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("ssse3"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("ssse3")
+#endif
+
+#include "two_byte_lower_kernel.h"
+
+namespace corvane::scoring {
+namespace {
+
+struct Ssse3Bytes {
+  static constexpr std::size_t width = 16;
+  static __m128i splat(char b) noexcept { return _mm_set1_epi8(b); }
+  static __m128i load(const char* p) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  }
+  static void store(char* p, __m128i v) noexcept {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+  }
+  static __m128i table16(const unsigned char* p) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  }
+  static __m128i either(__m128i a, __m128i b) noexcept { return _mm_or_si128(a, b); }
+  static __m128i both(__m128i a, __m128i b) noexcept { return _mm_and_si128(a, b); }
+  static __m128i select(__m128i mask, __m128i a, __m128i b) noexcept {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+  }
+  static __m128i look_up(__m128i table, __m128i index) noexcept {
+    return _mm_shuffle_epi8(table, index);
+  }
+  static __m128i at_least(__m128i v, __m128i bound) noexcept {
+    return _mm_cmpeq_epi8(_mm_max_epu8(v, bound), v);
+  }
+  static __m128i at_most(__m128i v, __m128i bound) noexcept {
+    return _mm_cmpeq_epi8(_mm_min_epu8(v, bound), v);
+  }
+  static __m128i in_range(__m128i v, char lo, char hi) noexcept {
+    const __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - lo)));
+    return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + (hi - lo) + 1)));
+  }
+  static std::uint32_t lanes(__m128i v) noexcept {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(v));
+  }
+};
+
+}  // namespace
+
+std::size_t lower_two_byte_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept {
+  return lower_two_byte_run<Ssse3Bytes>(text, from, out);
+}
+
+}  // namespace corvane::scoring
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+#endif

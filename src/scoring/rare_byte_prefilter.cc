@@ -1,0 +1,69 @@
+#include "rare_byte_prefilter.h"
+
+#include "byte_frequency.h"
+#include "verify_candidate.h"
+
+namespace corvane::scoring {
+
+RareBytePair choose_rare_byte_pair(std::string_view needle) noexcept {
+  const auto* x = reinterpret_cast<const unsigned char*>(needle.data());
+  // One pass keeps the rarest byte's first offset and the best second
+  // offset: the rarest other byte value, or failing that a repeat of the
+  // rarest (keyed 256 + rank, after every other value); ties keep the
+  // earlier offset. Ranks are distinct, so a byte ranking below the rarest
+  // so far is a new value, and the old rarest becomes the best second.
+  std::size_t first = 0;
+  unsigned first_rank = byte_frequency_rank[x[0]];
+  std::size_t second = 0;
+  unsigned second_key = ~0u;
+  for (std::size_t i = 1; i < needle.size(); ++i) {
+    const unsigned rank = byte_frequency_rank[x[i]];
+    if (rank < first_rank) {
+      second = first;
+      second_key = first_rank;
+      first = i;
+      first_rank = rank;
+      continue;
+    }
+    const unsigned key = rank == first_rank ? 256 + rank : rank;
+    if (key < second_key) {
+      second = i;
+      second_key = key;
+    }
+  }
+  return {first, second, x[first], x[second]};
+}
+
+PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::size_t last,
+                                            const unsigned char* needle, std::size_t m,
+                                            const RareBytePair& pair) noexcept {
+  CandidateVerifier verifier(haystack, needle, m);
+  const unsigned char* at1 = haystack + pair.offset1;
+  const unsigned char* at2 = haystack + pair.offset2;
+  for (std::size_t j = 0; j <= last; ++j) {
+    if (at1[j] != pair.byte1 || at2[j] != pair.byte2) continue;
+    switch (verifier.check(j)) {
+      case Candidate::found:
+        return {true, j};
+      case Candidate::give_up:
+        return {false, j + 1};
+      case Candidate::rejected:
+        break;
+    }
+  }
+  return {false, last + 1};
+}
+
+PrefilteredSearch prefiltered_search_for(std::size_t window_starts) noexcept {
+#if defined(__x86_64__)
+  // The CPU's features are read once by the runtime at start-up; this only
+  // tests a bit of that record.
+  if (window_starts >= 32 && __builtin_cpu_supports("avx2")) return prefiltered_search_avx2;
+  if (window_starts >= 16) return prefiltered_search_sse2;
+#else
+  static_cast<void>(window_starts);
+#endif
+  return prefiltered_search_bytewise;
+}
+
+}  // namespace corvane::scoring

@@ -1,0 +1,65 @@
+// Substring search that checks only windows holding two rare needle bytes.
+//
+// Contract: `choose_rare_byte_pair` picks two offsets of a needle (of at
+// least two bytes) holding its rarest byte in typical text, by
+// `byte_frequency_rank`, and the rarest other byte value. A
+// `PrefilteredSearch` then looks, in increasing order, at the window starts
+// j in [0, last] where both bytes sit at their offsets from j (every
+// occurrence is such a candidate), verifies each with `CandidateVerifier`
+// (verify_candidate.h), and stops at the first occurrence, at the end, or
+// when the candidates cost too much. `prefiltered_search_for` gives the
+// fastest implementation for the running CPU and the number of window
+// starts: AVX2 or SSE2 on x86-64, a byte loop elsewhere and for very short
+// haystacks. All give identical results, read only haystack[0, last + m)
+// and needle[0, m), and keep no state between calls.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace corvane::scoring {
+
+struct RareBytePair {
+  std::size_t offset1;
+  std::size_t offset2;
+  unsigned char byte1;
+  unsigned char byte2;
+};
+
+// Precondition: needle.size() >= 2. The offsets differ; the bytes differ
+// too unless the needle is one byte value repeated.
+// Complexity: O(len(needle)) time, O(1) space.
+RareBytePair choose_rare_byte_pair(std::string_view needle) noexcept;
+
+struct PrefilterResult {
+  bool found;
+  // When not found: every window start before `resume` is ruled out. It is
+  // last + 1 when the whole haystack was searched.
+  std::size_t resume;
+};
+
+// Precondition: m >= 2 and the haystack holds last + m bytes.
+// Complexity: O(last + m) time, O(1) space.
+using PrefilteredSearch = PrefilterResult (*)(const unsigned char* haystack, std::size_t last,
+                                              const unsigned char* needle, std::size_t m,
+                                              const RareBytePair& pair) noexcept;
+
+PrefilteredSearch prefiltered_search_for(std::size_t window_starts) noexcept;
+
+// The portable implementation.
+PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::size_t last,
+                                            const unsigned char* needle, std::size_t m,
+                                            const RareBytePair& pair) noexcept;
+
+#if defined(__x86_64__)
+// Vector implementations. Extra precondition: last + 1 >= the vector width
+// (16 for SSE2, 32 for AVX2); the AVX2 one needs a CPU with AVX2.
+PrefilterResult prefiltered_search_sse2(const unsigned char* haystack, std::size_t last,
+                                        const unsigned char* needle, std::size_t m,
+                                        const RareBytePair& pair) noexcept;
+PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size_t last,
+                                        const unsigned char* needle, std::size_t m,
+                                        const RareBytePair& pair) noexcept;
+#endif
+
+}  // namespace corvane::scoring

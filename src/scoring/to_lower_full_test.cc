@@ -1,0 +1,389 @@
+#include "to_lower_full.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ascii_lower_kernel.h"
+#include "ascii_lower_portable.h"
+#include "case_tables.h"
+#include "lower_kernels.h"
+#include "utf8.h"
+#if defined(__SSE2__)
+#include "ascii_lower_sse2.h"
+#endif
+
+namespace corvane::scoring {
+namespace {
+
+std::string utf8(std::u32string_view code_points) {
+  std::string out;
+  for (const char32_t cp : code_points) {
+    char buffer[4];
+    out.append(buffer, encode_utf8(cp, buffer));
+  }
+  return out;
+}
+
+std::string utf8_of(char32_t cp) { return utf8(std::u32string_view(&cp, 1)); }
+
+std::string hex(char32_t cp) {
+  std::ostringstream out;
+  out << "U+" << std::hex << std::uppercase << static_cast<std::uint32_t>(cp);
+  return out.str();
+}
+
+std::string lower(std::string_view text) {
+  const Text lowered = to_lower_full(text);
+  return std::string(lowered.data(), lowered.size());
+}
+
+// The conversion written the plain way: decode everything, then map each
+// code point, reading the sigma's context from the decoded input. Gives the
+// lowercase form of each input code point.
+std::vector<std::string> naive_lower_each(std::string_view text) {
+  std::u32string in;
+  for (std::size_t i = 0; i < text.size();) {
+    const Decoded d = decode_at(text, i);
+    in.push_back(d.code_point);
+    i += d.length;
+  }
+  std::vector<std::string> out;
+  for (std::size_t k = 0; k < in.size(); ++k) {
+    const char32_t c = in[k];
+    if (c == 0x0130) {
+      out.push_back(utf8(U"\u0069\u0307"));
+    } else if (c == 0x03A3) {
+      std::size_t b = k;
+      while (b > 0 && is_case_ignorable(in[b - 1])) --b;
+      const bool cased_before = b > 0 && is_cased(in[b - 1]);
+      std::size_t a = k + 1;
+      while (a < in.size() && is_case_ignorable(in[a])) ++a;
+      const bool cased_after = a < in.size() && is_cased(in[a]);
+      out.push_back(utf8_of(cased_before && !cased_after ? U'\u03C2' : U'\u03C3'));
+    } else {
+      out.push_back(utf8_of(simple_lowercase(c)));
+    }
+  }
+  return out;
+}
+
+std::string naive_lower(std::string_view text) {
+  std::string out;
+  for (const std::string& piece : naive_lower_each(text)) out += piece;
+  return out;
+}
+
+struct Example {
+  const char* name;
+  std::u32string input;
+  std::u32string expected;
+};
+
+void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
+
+class LowercaseExample : public testing::TestWithParam<Example> {};
+
+TEST_P(LowercaseExample, Converts) {
+  const Example& e = GetParam();
+  EXPECT_EQ(lower(utf8(e.input)), utf8(e.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sigma, LowercaseExample,
+    testing::Values(
+        Example{"WordEnd", U"ΟΔΟΣ", U"οδος"}, Example{"WordStart", U"ΣΑ", U"σα"},
+        Example{"Alone", U"Σ", U"σ"}, Example{"Inside", U"ΑΣΑ", U"ασα"},
+        Example{"BeforeFullStopAtEnd", U"ΑΣ.", U"ας."},
+        Example{"ApostropheThenLetter", U"ΑΣ'Α", U"ασ'α"},
+        Example{"BeforeDigit", U"ΑΣ1", U"ας1"}, Example{"AfterDigit", U"1Σ", U"1σ"},
+        Example{"AfterLatin", U"AΣ", U"aς"}, Example{"StringEnd", U"ΑΣ", U"ας"},
+        Example{"AfterCasedIgnorable", U"\u02B0Σ", U"\u02B0σ"},
+        Example{"AfterYpogegrammeniOnly", U"\u0345Σ", U"\u0345σ"},
+        Example{"PassesOverCasedIgnorableBefore", U"Α\u0345Σ", U"α\u0345ς"},
+        Example{"PassesOverCasedIgnorableAfter", U"ΑΣ\u02B0Α", U"ασ\u02B0α"},
+        Example{"CombiningMarkAfter", U"ΑΣ\u0301", U"ας\u0301"},
+        Example{"CombiningMarkThenLetter", U"ΑΣ\u0301Β", U"ασ\u0301β"},
+        Example{"ManyIgnorablesBefore", U"Α''..::Σ", U"α''..::ς"},
+        Example{"SpaceBefore", U"Α Σ", U"α σ"}, Example{"SpaceAfter", U"ΑΣ Β", U"ας β"},
+        Example{"Pair", U"ΑΣΣ", U"ασς"}, Example{"TwoWords", U"ΟΔΟΣ ΟΔΟΣ", U"οδος οδος"},
+        Example{"AfterThreeByteCased", U"\u2160Σ", U"\u2170ς"},
+        Example{"BeforeFourByteCased", U"ΑΣ\U00010400", U"ασ\U00010428"},
+        Example{"SmallSigmasStay", U"σς", U"σς"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Mappings, LowercaseExample,
+    testing::Values(
+        Example{"Empty", U"", U""}, Example{"Ascii", U"Hello, World 09@[`{", U"hello, world 09@[`{"},
+        Example{"NulIsOrdinary", std::u32string(U"A\0B", 3), std::u32string(U"a\0b", 3)},
+        Example{"CapitalIWithDot", U"\u0130", U"\u0069\u0307"},
+        Example{"KelvinSign", U"\u212A", U"k"}, Example{"OhmSign", U"\u2126", U"\u03C9"},
+        Example{"CapitalSharpS", U"\u1E9E", U"\u00DF"}, Example{"SharpSStays", U"\u00DF", U"\u00DF"},
+        Example{"Strasse", U"STRASSE", U"strasse"}, Example{"StrasseSharpS", U"Straße", U"straße"},
+        Example{"EAcute", U"\u00C9", U"\u00E9"}, Example{"DzCapital", U"\u01C4", U"\u01C6"},
+        Example{"DzTitlecase", U"\u01C5", U"\u01C6"}, Example{"LunateSigma", U"\u03F9", U"\u03F2"},
+        Example{"Cherokee", U"\u13A0", U"\uAB70"}, Example{"Georgian", U"\u10A0", U"\u2D00"},
+        Example{"Deseret", U"\U00010400", U"\U00010428"},
+        Example{"NoNormalisation", U"E\u0301", U"e\u0301"},
+        Example{"AUnicode17", U"\uA7CE\uA7D2\uA7D4", U"\uA7CF\uA7D3\uA7D5"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ToLowerFull, MapsTheUnicode17BeriaErfeLetters) {
+  for (char32_t k = 0; k <= 0x18; ++k) {
+    EXPECT_EQ(lower(utf8_of(0x16EA0 + k)), utf8_of(0x16EBB + k)) << hex(k);
+  }
+}
+
+TEST(ToLowerFull, ChangesByteLengthsWhereMappingsDo) {
+  struct Case {
+    char32_t from;
+    std::size_t from_bytes;
+    std::size_t to_bytes;
+  };
+  for (const Case c : {Case{0x0130, 2, 3}, Case{0x023A, 2, 3}, Case{0x023E, 2, 3},
+                       Case{0x212A, 3, 1}, Case{0x2126, 3, 2}, Case{0x2C62, 3, 2}}) {
+    const std::string one = utf8_of(c.from);
+    ASSERT_EQ(one.size(), c.from_bytes);
+    EXPECT_EQ(lower(one).size(), c.to_bytes) << hex(c.from);
+    // Many of them, and mixed with shortening ones, so that the buffer has
+    // to grow at different points (or not at all).
+    for (std::size_t count : {1, 7, 16, 100, 4096}) {
+      std::string many;
+      for (std::size_t k = 0; k < count; ++k) many += one;
+      EXPECT_EQ(lower(many), naive_lower(many)) << hex(c.from) << " x" << count;
+      const std::string mixed = utf8(U"\u212A\u212A") + many + "AB" + utf8(U"\u0130");
+      EXPECT_EQ(lower(mixed), naive_lower(mixed)) << hex(c.from) << " x" << count;
+    }
+  }
+}
+
+// ASCII of every run length, with one non-ASCII code point at every offset:
+// the vector loop's tails and the hand-over between the paths.
+TEST(ToLowerFull, MatchesNaiveAroundAsciiRuns) {
+  const std::string pattern = "The Quick-Brown FOX, jumps: 0..9 ^`@[{ ZAza'/\x7F";
+  const std::u32string inserts = U"\u00C9\u0130\u03A3\u041A\u212A\u4E2D\U00010400\u02B0";
+  for (std::size_t length = 0; length <= 100; ++length) {
+    std::string ascii;
+    for (std::size_t k = 0; k < length; ++k) ascii += pattern[(k * 7) % pattern.size()];
+    ASSERT_EQ(lower(ascii), naive_lower(ascii)) << length;
+    for (std::size_t at = 0; at <= length; ++at) {
+      for (const char32_t c : inserts) {
+        std::string text = ascii;
+        text.insert(at, utf8_of(c));
+        ASSERT_EQ(lower(text), naive_lower(text)) << length << " " << at << " " << hex(c);
+      }
+    }
+  }
+}
+
+TEST(ToLowerFull, MatchesNaiveOnMixedScripts) {
+  const std::u32string pieces[] = {
+      U"ΟΔΥΣΣΕΥΣ ", U"Σ ",  U"ΑΣ. ", U"Москва СССР ", U"İSTANBUL ", U"\u212A\u212B ", U"ȺȾ ",
+      U"日本語 ",    U"𐐀𐐁 ", U"\u0345Σ ", U"ΑΣ\u0301",  U"Ǆǅ ",         U"\u00A0",   U"x"};
+  std::u32string text;
+  for (int round = 0; round < 50; ++round) {
+    for (std::size_t k = 0; k < std::size(pieces); ++k) text += pieces[(k * 5 + round) % std::size(pieces)];
+  }
+  // Every prefix end moves the sigma context and the string's end.
+  const std::string whole = utf8(text);
+  for (std::size_t end = 0; end <= text.size(); end += 3) {
+    const std::string prefix = utf8(std::u32string_view(text).substr(0, end));
+    ASSERT_EQ(lower(prefix), naive_lower(prefix)) << end;
+  }
+  EXPECT_EQ(lower(whole), naive_lower(whole));
+}
+
+void check_ascii_run(LowerRun run) {
+  // Every size, with the first byte of 0x80 or more at every position (or
+  // none): the converted prefix must be exactly the ASCII bytes before it.
+  for (std::size_t size = 0; size <= 300; ++size) {
+    for (std::size_t stop = 0; stop <= size; ++stop) {
+      std::string in;
+      for (std::size_t k = 0; k < size; ++k) in += static_cast<char>((k * 37 + stop) % 0x80);
+      if (stop < size) in[stop] = static_cast<char>(0x80 + (size * 31 + stop) % 0x80);
+      std::string out(size, '\xFF');
+      ASSERT_EQ(run(in.data(), in.size(), out.data()), stop) << size << " " << stop;
+      for (std::size_t k = 0; k < stop; ++k) {
+        const char c = in[k];
+        ASSERT_EQ(out[k], c >= 'A' && c <= 'Z' ? c + 32 : c) << size << " " << stop << " " << k;
+      }
+    }
+  }
+}
+
+TEST(AsciiLowerKernel, PortableMatchesBytewise) {
+  check_ascii_run([](const char* in, std::size_t size, char* out) noexcept {
+    return lower_ascii_run<PortableBytes>(in, size, out);
+  });
+}
+
+#if defined(__SSE2__)
+TEST(AsciiLowerKernel, Sse2MatchesBytewise) {
+  check_ascii_run([](const char* in, std::size_t size, char* out) noexcept {
+    return lower_ascii_run<Sse2Bytes>(in, size, out);
+  });
+}
+#endif
+
+#if defined(__x86_64__)
+TEST(AsciiLowerKernel, Avx2MatchesBytewise) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  check_ascii_run(lower_ascii_run_avx2);
+}
+#endif
+
+// Where the two-byte vector loop may stop: too near the end for a block, or
+// at a code point that it leaves to the scalar code.
+bool may_stop_at(std::string_view text, std::size_t at, std::size_t width) {
+  if (text.size() - at <= width) return true;
+  const Decoded d = decode_at(text, at);
+  if (d.length > 2) return true;
+  return d.length == 2 && d.code_point != 0x03A3 && two_byte_lowercase_at(d.code_point)[0] == 0;
+}
+
+void check_two_byte_run(TwoByteLowerRun run, std::size_t width) {
+  // Every two-byte code point, with ASCII between them at changing gaps so
+  // that sequences meet block ends at both offsets; sigmas in changing
+  // company, and a few three- and four-byte code points and the scalar
+  // cases that stop the loop now and then.
+  std::u32string code_points;
+  for (char32_t c = 0x80; c < 0x800; ++c) {
+    code_points += c;
+    for (char32_t gap = 0; gap < c % 5; ++gap) code_points += U"aZ .'"[(c + gap) % 5];
+    if (c % 7 == 0) code_points += U'Σ';
+    if (c % 97 == 0) code_points += U"\u4E2D";
+    if (c % 211 == 0) code_points += U"\U00010400";
+  }
+  const std::string text = utf8(code_points);
+  const std::vector<std::string> expected = naive_lower_each(text);
+  std::string out(text.size(), '\0');
+  std::size_t at = 0;
+  std::size_t index = 0;  // of the code point at `at`
+  std::size_t stops = 0;
+  while (at < text.size()) {
+    const std::size_t length = run(text, at, out.data() + at);
+    std::string want;
+    std::size_t end = at;
+    while (end < at + length) {
+      want += expected[index++];
+      end += decode_at(text, end).length;
+    }
+    ASSERT_EQ(end, at + length) << "stopped inside a code point at " << at;
+    ASSERT_EQ(std::string_view(out.data() + at, length), want) << at;
+    at = end;
+    if (at == text.size()) break;
+    ASSERT_TRUE(may_stop_at(text, at, width)) << at;
+    at += decode_at(text, at).length;  // what the scalar code would take
+    ++index;
+    ++stops;
+  }
+  EXPECT_GT(stops, 10u);
+}
+
+#if defined(__x86_64__)
+TEST(TwoByteLower, Avx2MatchesNaive) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  check_two_byte_run(lower_two_byte_run_avx2, 32);
+}
+
+TEST(TwoByteLower, Ssse3MatchesNaive) {
+  if (!__builtin_cpu_supports("ssse3")) GTEST_SKIP() << "no SSSE3";
+  check_two_byte_run(lower_two_byte_run_ssse3, 16);
+}
+#endif
+
+TEST(CaseProperties, AsciiHasExactlyTheListedOnes) {
+  for (char32_t c = 0; c < 0x80; ++c) {
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    const bool ignorable = c == '\'' || c == '.' || c == ':' || c == '^' || c == '`';
+    EXPECT_EQ(is_cased(c), letter) << hex(c);
+    EXPECT_EQ(is_case_ignorable(c), ignorable) << hex(c);
+  }
+}
+
+TEST(CaseProperties, NonAsciiExamples) {
+  for (const char32_t c : {0x00AD, 0x00B7, 0x0300, 0x036F, 0x200B, 0x200D, 0x2019, 0xFEFF}) {
+    EXPECT_TRUE(is_case_ignorable(c)) << hex(c);
+    EXPECT_FALSE(is_cased(c)) << hex(c);
+  }
+  for (const char32_t c : {0x00AA, 0x00BA, 0x2160, 0x24B6}) {
+    EXPECT_TRUE(is_cased(c)) << hex(c);
+    EXPECT_FALSE(is_case_ignorable(c)) << hex(c);
+  }
+  for (const char32_t c : {0x02B0, 0x0345}) {
+    EXPECT_TRUE(is_cased(c)) << hex(c);
+    EXPECT_TRUE(is_case_ignorable(c)) << hex(c);
+  }
+}
+
+struct Expected {
+  std::u32string lower;
+  bool cased = false;
+  bool case_ignorable = false;
+};
+
+// Reads the dump of dump_expected_lowercase.mjs into one entry per code point.
+std::vector<Expected> read_expected(const char* path) {
+  std::vector<Expected> all(0x110000);
+  for (char32_t c = 0; c < 0x110000; ++c) all[c].lower = std::u32string(1, c);
+  std::ifstream file(path);
+  EXPECT_TRUE(file) << "cannot open " << path;
+  std::string line;
+  std::size_t listed = 0;
+  while (std::getline(file, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t first = line.find(';');
+    const std::size_t second = line.find(';', first + 1);
+    const auto cp = static_cast<char32_t>(std::stoul(line.substr(0, first), nullptr, 16));
+    Expected& e = all.at(cp);
+    e.lower.clear();
+    std::istringstream lower(line.substr(first + 1, second - first - 1));
+    std::string hex;
+    while (lower >> hex) e.lower.push_back(static_cast<char32_t>(std::stoul(hex, nullptr, 16)));
+    const std::string flags = line.substr(second + 1);
+    e.cased = flags.find('C') != std::string::npos;
+    e.case_ignorable = flags.find('I') != std::string::npos;
+    ++listed;
+  }
+  EXPECT_GT(listed, 7000u);
+  return all;
+}
+
+bool is_scalar_value(char32_t c) { return c < 0xD800 || (c > 0xDFFF && c < 0x110000); }
+
+TEST(ToLowerFull, MatchesTheUnicodeDataForEveryCodePoint) {
+  const std::vector<Expected> expected = read_expected(CORVANE_EXPECTED_LOWERCASE);
+  std::u32string all_in;
+  std::u32string all_out;
+  std::size_t mismatches = 0;
+  for (char32_t c = 0; c < 0x110000; ++c) {
+    if (!is_scalar_value(c)) continue;
+    const Expected& e = expected[c];
+    ASSERT_EQ(is_cased(c), e.cased) << hex(c);
+    ASSERT_EQ(is_case_ignorable(c), e.case_ignorable) << hex(c);
+    if (c == 0x03A3) continue;  // depends on its neighbours; checked below
+    ASSERT_EQ(simple_lowercase(c), c == 0x0130 ? 0x0069 : e.lower[0]) << hex(c);
+    const std::string one = utf8_of(c);
+    if (lower(one) != utf8(e.lower)) {
+      ADD_FAILURE() << "U+" << hex(c);
+      if (++mismatches == 20) return;
+    }
+    all_in += c;
+    all_out += e.lower;
+  }
+  // A lone sigma has no cased letter before it.
+  EXPECT_EQ(lower(utf8(U"\u03A3")), utf8(U"\u03C3"));
+  // All of them in one text: every path's runs and hand-overs, and the
+  // buffer growing after the shrinking mappings.
+  EXPECT_EQ(lower(utf8(all_in)), utf8(all_out));
+}
+
+}  // namespace
+}  // namespace corvane::scoring
