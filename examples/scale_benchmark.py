@@ -1,0 +1,136 @@
+#!/usr/bin/env python3.14
+"""Measures how ranking a corpus scales out: in this process, in a local
+process pool and on a local Dask cluster.
+
+    python3.14 examples/scale_benchmark.py [--size-mib 200] [--workers 2]
+                                           [--repeat 3] [--json PATH]
+
+Generates the corpus (once; it is kept in --corpus, under /tmp by default,
+and reused while its parameters match), reads it once so that every run
+finds it in the page cache, then times `paragraph_ranking.rank_files` over
+the whole corpus in three ways, taking turns, best of --repeat runs each:
+
+- in process: one task in this process;
+- pool: a ProcessPoolExecutor of --workers processes;
+- cluster: a LocalCluster of --workers single-thread worker processes.
+
+The pool and the cluster are started, and warmed up with one untimed run,
+before timing. Prints each way's throughput in MiB/s and its ratio to the
+in-process figure, and checks that all three rankings are equal.
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import os
+import sys
+import time
+from concurrent.futures import ProcessPoolExecutor
+
+import make_corpus
+import paragraph_ranking as ranking
+
+QUERY = "İSTANBUL straße ΟΔΟΣ cat ville улица"
+TOP = 10
+PARTITIONS_PER_SLOT = 4
+
+
+def corpus_paths(directory: str, size_mib: float, files: int, seed: int) -> list[str]:
+    """The corpus files, written first unless they are already there."""
+    stamp = os.path.join(directory, "PARAMETERS")
+    wanted = json.dumps({"size_mib": size_mib, "files": files, "seed": seed,
+                         "generator": os.path.getmtime(make_corpus.__file__)})
+    names = [os.path.join(directory, make_corpus.file_name(i)) for i in range(files)]
+    try:
+        with open(stamp, encoding="utf-8") as stream:
+            if stream.read() == wanted and all(os.path.exists(n) for n in names):
+                return names
+    except OSError:
+        pass
+    print(f"writing a {size_mib:g} MiB corpus of {files} files to {directory} ...",
+          file=sys.stderr, flush=True)
+    paths = make_corpus.write_corpus(directory, files, 0, seed, size_mib)
+    with open(stamp, "w", encoding="utf-8") as stream:
+        stream.write(wanted)
+    return paths
+
+
+def main(argv: list[str]) -> int:
+    parser = argparse.ArgumentParser(prog="scale_benchmark.py",
+                                     description=__doc__.splitlines()[0])
+    parser.add_argument("--size-mib", type=float, default=200.0)
+    parser.add_argument("--files", type=int, default=64)
+    parser.add_argument("--seed", type=int, default=2026)
+    parser.add_argument("--corpus", default="/tmp/corvane-scale-corpus")
+    parser.add_argument("--workers", type=int, default=2)
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--json", metavar="PATH", help="also write the figures here")
+    arguments = parser.parse_args(argv)
+
+    paths = corpus_paths(arguments.corpus, arguments.size_mib, arguments.files, arguments.seed)
+    size = sum(os.path.getsize(p) for p in paths) / make_corpus.MIB
+    for path in paths:
+        with open(path, "rb") as stream:
+            while stream.read(1 << 24):
+                pass
+    workers, repeat = arguments.workers, arguments.repeat
+    load_before = os.getloadavg()[0]
+    slots = workers * PARTITIONS_PER_SLOT
+
+    import logging
+    logging.getLogger("distributed").setLevel(logging.ERROR)
+    from distributed import Client, LocalCluster
+
+    with ProcessPoolExecutor(max_workers=workers) as pool, \
+            LocalCluster(n_workers=workers, processes=True, threads_per_worker=1,
+                         dashboard_address=None, host="127.0.0.1") as cluster, \
+            Client(cluster) as client:
+        on_cluster = ranking.cluster_submit(client, upload=False)
+        ways = {
+            "in_process": lambda: ranking.rank_files(paths, QUERY, TOP,
+                                                     ranking.submit_in_process),
+            "pool": lambda: ranking.rank_files(paths, QUERY, TOP, pool.submit, slots),
+            "cluster": lambda: ranking.rank_files(paths, QUERY, TOP, on_cluster, slots),
+        }
+        ways["pool"]()
+        ways["cluster"]()
+        # The ways take turns, so that a load from elsewhere on the machine
+        # weighs on all of them alike; each keeps its best time.
+        seconds = dict.fromkeys(ways, float("inf"))
+        results: dict[str, list[ranking.Ranked]] = {}
+        for _ in range(repeat):
+            for way, rank in ways.items():
+                started = time.perf_counter()
+                results[way] = rank()
+                seconds[way] = min(seconds[way], time.perf_counter() - started)
+
+    same = results["pool"] == results["in_process"] == results["cluster"]
+    figures = {
+        "corpus_mib": round(size, 2), "files": len(paths), "workers": workers,
+        "repeat": repeat, "cpus": os.cpu_count(), "rankings_equal": same,
+        # Other work on the machine skews the ratios; these show how much there was.
+        "load_average_before": round(load_before, 2),
+        "load_average_after": round(os.getloadavg()[0], 2),
+        "seconds": {k: round(v, 4) for k, v in seconds.items()},
+        "mib_per_second": {k: round(size / v, 2) for k, v in seconds.items()},
+        "ratio_to_in_process": {k: round(seconds["in_process"] / v, 3)
+                                for k, v in seconds.items()},
+    }
+    print(f"corpus: {size:.1f} MiB in {len(paths)} files; {workers} workers; "
+          f"best of {repeat}; load average {load_before:.2f} before, "
+          f"{figures['load_average_after']:.2f} after")
+    for way, label in (("in_process", "in process"), ("pool", f"{workers} processes"),
+                       ("cluster", f"{workers}-worker cluster")):
+        print(f"{label:>18}: {seconds[way]:7.3f} s  {figures['mib_per_second'][way]:8.2f} MiB/s"
+              f"  x{figures['ratio_to_in_process'][way]:.2f}")
+    print("rankings equal" if same else "RANKINGS DIFFER")
+    if arguments.json:
+        with open(arguments.json, "w", encoding="utf-8") as stream:
+            json.dump(figures, stream, indent=2)
+            stream.write("\n")
+    return 0 if same else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,164 @@
+// Differential fuzzing of the lexical score against the plain model of
+// reference_score.h.
+//
+// Input: the text's bytes, the byte 0xFF, the query's bytes (0xFF never
+// occurs in UTF-8, so it is free to separate them); without a 0xFF the whole
+// input serves as both text and query. Each side is read leniently as UTF-8
+// (`decode_lenient`), so every input gives two well-formed texts. Checked
+// against the model: the score bit for bit, or the refusal with its display
+// text; the lowercased form of both texts; the query's words and its trimmed
+// form; that a score lies in [0, 1]; and each vector lowercase loop that the
+// CPU supports, called directly, against the model's lowercase form.
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "fuzz_input.h"
+#include "lexical_score.h"
+#include "lower_kernels.h"
+#include "mismatch_report.h"
+#include "reference_score.h"
+#include "to_lower_full.h"
+#include "white_space.h"
+
+namespace corvane::fuzz {
+namespace {
+
+CodePoints check_lowercase(std::string_view label, std::string_view utf8,
+                           const CodePoints& code_points) {
+  const Text got = scoring::to_lower_full(utf8);
+  CodePoints lowered = reference::to_lower(code_points);
+  const Text want = encode_utf8(lowered);
+  if (got != want) report_mismatch(label, {{"input", utf8}, {"core", got}, {"reference", want}});
+  return lowered;
+}
+
+#if defined(__x86_64__)
+std::size_t utf8_length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+
+// The vector lowercase loops for every instruction set the CPU has, called
+// directly (the converter uses only the best one), from code point `first`
+// of the text: each converts a prefix of the rest that ends on a code point
+// boundary, into exactly the model's lowercase form of those code points,
+// sigmas judged within the whole text.
+void check_lower_kernels(std::string_view text, const CodePoints& code_points,
+                         const CodePoints& lowered, std::size_t first) {
+  std::size_t from = 0;
+  std::size_t lowered_first = first;  // U+0130 lowercases to two code points
+  for (std::size_t i = 0; i < first; ++i) {
+    from += utf8_length(code_points[i]);
+    if (code_points[i] == 0x0130) ++lowered_first;
+  }
+  const std::size_t rest = text.size() - from;
+  const auto expect = [&](std::string_view kernel, std::size_t converted, const Text& out) {
+    std::size_t count = 0;
+    std::size_t bytes = 0;
+    while (bytes < converted && first + count < code_points.size()) {
+      bytes += utf8_length(code_points[first + count++]);
+    }
+    const std::size_t start = std::min(lowered.size(), lowered_first);
+    const std::size_t end = std::min(lowered.size(), start + count);
+    const Text want = encode_utf8(CodePoints(lowered.begin() + static_cast<std::ptrdiff_t>(start),
+                                             lowered.begin() + static_cast<std::ptrdiff_t>(end)));
+    if (bytes != converted || out.compare(0, converted, want) != 0) {
+      report_mismatch(kernel, {{"text from the start of the run", text.substr(from)},
+                               {"converted", std::string_view(out).substr(0, converted)},
+                               {"reference", want}});
+    }
+  };
+  Text out(rest, '\0');
+  if (__builtin_cpu_supports("avx2")) {
+    const std::size_t ascii = scoring::lower_ascii_run_avx2(text.data() + from, rest, out.data());
+    std::size_t prefix = 0;
+    while (prefix < rest && static_cast<unsigned char>(text[from + prefix]) < 0x80) ++prefix;
+    if (ascii != prefix) report_mismatch("lower_ascii_run_avx2: prefix length", {{"text", text}});
+    expect("lower_ascii_run_avx2", ascii, out);
+    expect("lower_two_byte_run_avx2", scoring::lower_two_byte_run_avx2(text, from, out.data()), out);
+  }
+  if (__builtin_cpu_supports("ssse3")) {
+    expect("lower_two_byte_run_ssse3", scoring::lower_two_byte_run_ssse3(text, from, out.data()), out);
+  }
+}
+#endif
+
+void check_words(std::string_view query, const CodePoints& code_points) {
+  Vector<std::string_view> got;
+  scoring::split_words(query, got);
+  const Vector<CodePoints> want = reference::split_words(code_points);
+  if (got.size() != want.size()) {
+    report_mismatch("split_words: number of words", {{"query", query}});
+  }
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    const Text expected = encode_utf8(want[i]);
+    if (got[i] != expected) {
+      report_mismatch("split_words", {{"query", query}, {"core", got[i]}, {"reference", expected}});
+    }
+  }
+
+  // Trimmed: from the first code point that is not white space to the last.
+  std::size_t first = 0;
+  std::size_t end = code_points.size();
+  while (first < end && reference::is_white_space(code_points[first])) ++first;
+  while (end > first && reference::is_white_space(code_points[end - 1])) --end;
+  const Text trimmed = encode_utf8(CodePoints(code_points.begin() + static_cast<std::ptrdiff_t>(first),
+                                              code_points.begin() + static_cast<std::ptrdiff_t>(end)));
+  const std::string_view got_trimmed = scoring::trim_white_space(query);
+  if (got_trimmed != trimmed) {
+    report_mismatch("trim_white_space", {{"query", query}, {"core", got_trimmed}, {"reference", trimmed}});
+  }
+}
+
+void check_score(std::string_view text, const CodePoints& text_code_points, std::string_view query,
+                 const CodePoints& query_code_points) {
+  const auto got = scoring::compute_lexical_score(text, query);
+  const auto want = reference::lexical_score(text_code_points, query_code_points);
+  if (got.has_value() != want.has_value()) {
+    report_mismatch(got.has_value() ? "score given where the query must be refused"
+                                    : "query refused although it has words",
+                    {{"text", text}, {"query", query}});
+  }
+  if (!want) {
+    const Text shown = scoring::display(got.error());
+    if (got.error().kind != scoring::ScoreError::Kind::InvalidInput ||
+        shown != "invalid input: query cannot be empty") {
+      report_mismatch("refusal", {{"query", query}, {"display", shown}});
+    }
+    // Called directly, the ratio of a query without words is +0.0.
+    if (std::bit_cast<std::uint32_t>(scoring::word_hit_ratio(text, query)) != 0) {
+      report_mismatch("word_hit_ratio of a query without words", {{"text", text}, {"query", query}});
+    }
+    return;
+  }
+  const float score = *got;
+  if (std::bit_cast<std::uint32_t>(score) != std::bit_cast<std::uint32_t>(*want) ||
+      !(score >= 0.0f && score <= 1.0f)) {
+    report_mismatch("score", {{"text", text}, {"query", query}});
+  }
+}
+
+}  // namespace
+}  // namespace corvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace corvane::fuzz;
+  const std::span<const std::uint8_t> input(data, size);
+  const SplitBytes parts = split_at(input, 0xFF);
+  const CodePoints text_code_points = decode_lenient(parts.first);
+  const CodePoints query_code_points = parts.separated ? decode_lenient(parts.second) : text_code_points;
+  const corvane::Text text = encode_utf8(text_code_points);
+  const corvane::Text query = encode_utf8(query_code_points);
+
+  const CodePoints lowered_text = check_lowercase("to_lower_full of the text", text, text_code_points);
+  check_lowercase("to_lower_full of the query", query, query_code_points);
+#if defined(__x86_64__)
+  // From the start, and from the middle code point.
+  check_lower_kernels(text, text_code_points, lowered_text, 0);
+  check_lower_kernels(text, text_code_points, lowered_text, text_code_points.size() / 2);
+#endif
+  check_words(query, query_code_points);
+  check_score(text, text_code_points, query, query_code_points);
+  return 0;
+}
