@@ -1,12 +1,33 @@
 #include "lexical_score.h"
 
 #include <cstdint>
+#include <cstring>
 
+#include "chunk_boundary.h"
 #include "contains_text.h"
+#include "small_buffer.h"
 #include "to_lower_full.h"
 #include "white_space.h"
 
 namespace corvane::scoring {
+namespace {
+
+// The text is lowercased a piece at a time into one buffer small enough to
+// stay in the processor's cache while every word still missing is searched
+// in it, so the lowercased text never exists whole: memory stays flat and a
+// large text is read from main memory once rather than once per word.
+// Pieces end only where `next_chunk_boundary` allows, so their lowercasing
+// equals that of the whole text, and each piece is searched together with
+// the last (longest word - 1) lowercased bytes before it, so an occurrence
+// that straddles two pieces is found as well.
+constexpr std::size_t kChunkBytes = 32 * 1024;
+
+struct LoweredWord {
+  std::size_t offset;  // into the pool
+  std::size_t length;
+};
+
+}  // namespace
 
 std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
                                                        std::string_view query) {
@@ -17,17 +38,59 @@ std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
 }
 
 float word_hit_ratio(std::string_view text, std::string_view query) {
-  Vector<std::string_view> words;
-  split_words(query, words);
-  if (words.empty()) return 0.0f;
+  // Each word is lowercased once, by itself, into one pool.
+  std::size_t count = 0;
+  for_each_word(query, [&](std::string_view) { ++count; });
+  if (count == 0) return 0.0f;
 
-  const Text lowered_text = to_lower_full(text);
+  SmallBuffer<LoweredWord, 16> words;
+  words.grow(count);
+  SmallBuffer<char, 256> pool;
+  // Per word at most lowered_size_bound(length) bytes; summed over words.
+  pool.grow(query.size() + query.size() / 2 + 4 * count);
+  std::size_t used = 0;
+  std::size_t longest = 0;
+  std::size_t index = 0;
+  for_each_word(query, [&](std::string_view word) {
+    const std::size_t length = to_lower_full_into(word, pool.data() + used);
+    words.data()[index++] = {used, length};
+    used += length;
+    if (length > longest) longest = length;
+  });
+
+  // Words still missing sit in words[0, missing); a found one swaps out.
+  std::size_t missing = count;
   std::uint64_t hits = 0;
-  for (const std::string_view word : words) {
-    const Text lowered_word = to_lower_full(word);
-    if (contains_text(lowered_text, lowered_word)) ++hits;
+  const auto search = [&](std::string_view lowered) {
+    for (std::size_t k = 0; k < missing;) {
+      const LoweredWord& w = words.data()[k];
+      if (contains_text(lowered, std::string_view(pool.data() + w.offset, w.length))) {
+        ++hits;
+        words.data()[k] = words.data()[--missing];
+      } else {
+        ++k;
+      }
+    }
+  };
+
+  const std::size_t overlap = longest - 1;
+  // Pieces at least twice the overlap keep the re-read bytes a fraction of
+  // the text, so the whole search stays linear for any word length.
+  const std::size_t piece = kChunkBytes > 2 * overlap ? kChunkBytes : 2 * overlap;
+  SmallBuffer<char, 512> buffer;
+  std::size_t filled = 0;
+  std::size_t at = 0;
+  while (at < text.size() && missing != 0) {
+    const std::size_t end =
+        text.size() - at <= piece ? text.size() : next_chunk_boundary(text, at + piece);
+    const std::size_t kept = filled < overlap ? filled : overlap;
+    if (kept != 0) std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
+    char* out = buffer.grow(kept + lowered_size_bound(end - at), kept);
+    filled = kept + to_lower_full_into(text.substr(at, end - at), out + kept);
+    search(std::string_view(buffer.data(), filled));
+    at = end;
   }
-  const std::uint64_t count = words.size();
+
   return static_cast<float>(hits) / static_cast<float>(count);
 }
 

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <random>
 #include <string>
+
+#include "contains_text.h"
+#include "to_lower_full.h"
+#include "white_space.h"
 
 namespace corvane::scoring {
 namespace {
@@ -83,6 +88,52 @@ TEST(Score, CountsAreRoundedToSinglePrecisionBeforeDividing) {
   const float expected = static_cast<float>(std::uint64_t{n - 1}) /
                          static_cast<float>(std::uint64_t{n});
   EXPECT_EQ(*compute_lexical_score("a", query), expected);
+}
+
+// The score as its definition reads: the whole text lowercased at once,
+// each word by itself, one containment test per word.
+float whole_text_ratio(std::string_view text, std::string_view query) {
+  Vector<std::string_view> words;
+  split_words(query, words);
+  const Text lowered = to_lower_full(text);
+  std::uint64_t hits = 0;
+  for (std::string_view w : words) hits += contains_text(lowered, to_lower_full(w));
+  return static_cast<float>(hits) / static_cast<float>(words.size());
+}
+
+// Large texts are lowercased and searched piece by piece; words that
+// straddle pieces, sigmas whose context crosses them, and words longer than
+// a piece must score as on the whole text.
+TEST(Score, PiecewiseScoringMatchesTheWholeText) {
+  std::mt19937 random(7);
+  const char* units[] = {"ab", "AB", " ", "\u03A3", "\u0391", "'", ".", "\u0130", "1",
+                         "\u00C9", "\u212A", "\u4E2D", "\U0001F600", "\u0345", ","};
+  const char* queries[] = {"ab", "\u03C2", "\u03C3", "\u03B1\u03C2", "\u03A3'", "i\u0307", "k\u00E9",
+                           "\u0391\u03A3\u0391", "\u4E2D1", "BA'.", "\u03C3\u03B1"};
+  for (const std::size_t size : {100u, 40000u, 70000u, 300000u}) {
+    for (int round = 0; round < 6; ++round) {
+      std::string text;
+      // Long runs without a place to cut (only letters and ignorables) test
+      // pieces that must grow past their usual size.
+      const bool uncuttable = round % 3 == 2;
+      while (text.size() < size) {
+        const std::size_t pick = random() % (uncuttable ? 8 : std::size(units));
+        text += units[uncuttable && pick == 2 ? 0 : pick];
+      }
+      std::string query;
+      for (const char* q : queries) (query += q) += ' ';
+      // A word longer than a piece, taken from the text itself, straddles.
+      std::size_t start = text.size() / 3;
+      while ((static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
+      query += text.substr(start, std::min<std::size_t>(text.size() / 2, 50000));
+      while ((static_cast<unsigned char>(query.back()) & 0xC0) == 0x80 ||
+             static_cast<unsigned char>(query.back()) >= 0xC0) {
+        query.pop_back();
+      }
+      ASSERT_EQ(word_hit_ratio(text, query), whole_text_ratio(text, query))
+          << "size " << size << " round " << round;
+    }
+  }
 }
 
 }  // namespace

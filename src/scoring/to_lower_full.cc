@@ -154,4 +154,12 @@ Text to_lower_full(std::string_view text) {
   }
 }
 
+std::size_t to_lower_full_into(std::string_view text, char* out) noexcept {
+  static const LowerKernels kernels = pick_lower_kernels();
+  Progress p;
+  // With the bound's room no mapping can stall the conversion.
+  lower_into(text, p, out, lowered_size_bound(text.size()), kernels);
+  return p.out;
+}
+
 }  // namespace corvane::scoring

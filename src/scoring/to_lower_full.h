@@ -10,6 +10,7 @@
 // byte length and grows only where a mapping lengthens the text.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "allocation.h"
@@ -17,5 +18,17 @@
 namespace corvane::scoring {
 
 Text to_lower_full(std::string_view text);
+
+// The most bytes that lowercasing `size` bytes can give: a code point grows
+// by at most half (two bytes to three), and never from one byte.
+constexpr std::size_t lowered_size_bound(std::size_t size) noexcept {
+  return size + size / 2 + 4;
+}
+
+// Writes what `to_lower_full(text)` gives into `out`, which holds at least
+// `lowered_size_bound(text.size())` bytes, and returns its length. For
+// callers that reuse one buffer (or a stack buffer) across conversions.
+// Complexity: O(len(text)), no allocation.
+std::size_t to_lower_full_into(std::string_view text, char* out) noexcept;
 
 }  // namespace corvane::scoring

@@ -21,24 +21,7 @@ std::string_view trim_white_space(std::string_view text) noexcept {
 }
 
 void split_words(std::string_view text, Vector<std::string_view>& words) {
-  std::size_t i = 0;
-  std::size_t word_start = 0;
-  bool in_word = false;
-  while (i < text.size()) {
-    const std::size_t space = white_space_length_at(text, i);
-    if (space != 0) {
-      if (in_word) words.push_back(text.substr(word_start, i - word_start));
-      in_word = false;
-      i += space;
-      continue;
-    }
-    if (!in_word) {
-      word_start = i;
-      in_word = true;
-    }
-    i += utf8_sequence_length(static_cast<unsigned char>(text[i]));
-  }
-  if (in_word) words.push_back(text.substr(word_start));
+  for_each_word(text, [&](std::string_view word) { words.push_back(word); });
 }
 
 }  // namespace corvane::scoring

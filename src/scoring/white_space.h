@@ -58,6 +58,41 @@ constexpr std::size_t white_space_length_at(std::string_view text, std::size_t i
 // Complexity: O(len(text)).
 std::string_view trim_white_space(std::string_view text) noexcept;
 
+// Calls `visit(word)` for each word of `text` (a maximal run of
+// non-white-space code points), in order, repeats included.
+// Complexity: O(len(text)).
+template <class Visit>
+constexpr void for_each_word(std::string_view text, Visit&& visit) {
+  std::size_t i = 0;
+  std::size_t word_start = 0;
+  bool in_word = false;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    // Printable ASCII other than space is never white space.
+    if (lead > 0x20 && lead < 0x80) {
+      if (!in_word) {
+        word_start = i;
+        in_word = true;
+      }
+      ++i;
+      continue;
+    }
+    const std::size_t space = white_space_length_at(text, i);
+    if (space != 0) {
+      if (in_word) visit(text.substr(word_start, i - word_start));
+      in_word = false;
+      i += space;
+      continue;
+    }
+    if (!in_word) {
+      word_start = i;
+      in_word = true;
+    }
+    i += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  }
+  if (in_word) visit(text.substr(word_start));
+}
+
 // Appends the words of `text` (maximal runs of non-white-space code points)
 // to `words`, in order, repeats included.
 // Complexity: O(len(text)).
