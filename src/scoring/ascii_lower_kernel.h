@@ -11,9 +11,9 @@
 // (or), `both` (and), `in_range(v, lo, hi)` (all ones in lanes whose byte b
 // has lo <= b <= hi, for 0 < lo <= hi < 0x80; lanes holding a byte of 0x80 or
 // more may give anything), and `ascii_prefix` (the number of leading lanes
-// below 0x80). Only per-architecture headers' users include this header;
-// everything here has internal linkage so no copy built for one instruction
-// set can stand in for another's.
+// below 0x80). Files built for different instruction sets include this
+// header; everything here has internal linkage so that no copy built for
+// one set can stand in for another's.
 // Complexity: O(size), one vector per V::width bytes plus a scalar tail.
 #pragma once
 

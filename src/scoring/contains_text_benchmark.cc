@@ -82,6 +82,42 @@ struct Input {
   std::string needle;
 };
 
+// The needle as the benchmark's label: runs of one byte or of one pair of
+// bytes are written as powers, other bytes as C escapes where needed.
+std::string describe(std::string_view needle) {
+  std::string out = "needle ";
+  std::size_t i = 0;
+  while (i < needle.size()) {
+    std::size_t unit = 1;
+    std::size_t times = 1;
+    for (std::size_t u = 1; u <= 2 && i + u <= needle.size(); ++u) {
+      std::size_t t = 1;
+      while (i + (t + 1) * u <= needle.size() &&
+             needle.substr(i + t * u, u) == needle.substr(i, u)) {
+        ++t;
+      }
+      if (t * u >= 6 && t * u > times * unit) {
+        unit = u;
+        times = t;
+      }
+    }
+    if (out.size() > 7 && (times > 1 || out.back() == ')')) out += ' ';
+    if (times > 1 && unit > 1) out += '(';
+    for (unsigned char c : needle.substr(i, unit)) {
+      if (c == '\n') {
+        out += "\\n";
+      } else if (c == ' ') {
+        out += "\\x20";
+      } else {
+        out += static_cast<char>(c);
+      }
+    }
+    if (times > 1) out += (unit > 1 ? ")^" : "^") + std::to_string(times) + ' ';
+    i += unit * times;
+  }
+  return out;
+}
+
 // The named inputs, each built once. Every needle here is absent, so each
 // search reads its whole haystack.
 const Input& input(const std::string& name) {
@@ -139,6 +175,7 @@ const Input& input(const std::string& name) {
 }
 
 void bytes_searched(benchmark::State& state, const Input& in) {
+  state.SetLabel(describe(in.needle));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(in.haystack.size()));
 }

@@ -121,11 +121,13 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Mappings, LowercaseExample,
     testing::Values(
-        Example{"Empty", U"", U""}, Example{"Ascii", U"Hello, World 09@[`{", U"hello, world 09@[`{"},
+        Example{"Empty", U"", U""},
+        Example{"Ascii", U"Hello, World 09@[`{", U"hello, world 09@[`{"},
         Example{"NulIsOrdinary", std::u32string(U"A\0B", 3), std::u32string(U"a\0b", 3)},
         Example{"CapitalIWithDot", U"\u0130", U"\u0069\u0307"},
         Example{"KelvinSign", U"\u212A", U"k"}, Example{"OhmSign", U"\u2126", U"\u03C9"},
-        Example{"CapitalSharpS", U"\u1E9E", U"\u00DF"}, Example{"SharpSStays", U"\u00DF", U"\u00DF"},
+        Example{"CapitalSharpS", U"\u1E9E", U"\u00DF"},
+        Example{"SharpSStays", U"\u00DF", U"\u00DF"},
         Example{"Strasse", U"STRASSE", U"strasse"}, Example{"StrasseSharpS", U"Straße", U"straße"},
         Example{"EAcute", U"\u00C9", U"\u00E9"}, Example{"DzCapital", U"\u01C4", U"\u01C6"},
         Example{"DzTitlecase", U"\u01C5", U"\u01C6"}, Example{"LunateSigma", U"\u03F9", U"\u03F2"},
@@ -189,7 +191,9 @@ TEST(ToLowerFull, MatchesNaiveOnMixedScripts) {
       U"日本語 ",    U"𐐀𐐁 ", U"\u0345Σ ", U"ΑΣ\u0301",  U"Ǆǅ ",         U"\u00A0",   U"x"};
   std::u32string text;
   for (int round = 0; round < 50; ++round) {
-    for (std::size_t k = 0; k < std::size(pieces); ++k) text += pieces[(k * 5 + round) % std::size(pieces)];
+    for (std::size_t k = 0; k < std::size(pieces); ++k) {
+      text += pieces[(k * 5 + round) % std::size(pieces)];
+    }
   }
   // Every prefix end moves the sigma context and the string's end.
   const std::string whole = utf8(text);

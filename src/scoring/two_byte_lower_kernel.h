@@ -10,17 +10,19 @@
 // V::width bytes reach while a byte beyond the block remains. It returns the
 // length converted, which ends on a code point boundary; the output has the
 // same length. It may write unspecified bytes past that, never at or beyond
-// out + (text.size() - from); text and out must not overlap. `V` supplies a vector of V::width bytes and: `load`
-// and `store` (unaligned), `splat` (every lane one byte), `either` (or),
-// `both` (and), `in_range` (as in ascii_lower_kernel.h, and zero in lanes of
-// 0x80 or more), `table16` (the same 16 bytes in each 16-byte lane),
-// `look_up` (lane-wise table[index] for indexes below 16), `select`
-// (mask ? a : b), `at_least` / `at_most` (lane-wise unsigned comparisons,
-// all ones where true) and `lanes` (one bit per lane, lane 0 lowest). Only
+// out + (text.size() - from); text and out must not overlap.
+// `V` supplies a vector of V::width bytes and: `load` and `store`
+// (unaligned), `splat` (every lane one byte), `either` (or), `both` (and),
+// `in_range` (as in ascii_lower_kernel.h, and zero in lanes of 0x80 or
+// more), `table16` (the same 16 bytes in each 16-byte lane), `look_up`
+// (lane-wise table[index] for indexes below 16), `select` (mask ? a : b),
+// `at_least` / `at_most` (lane-wise unsigned comparisons, all ones where
+// true) and `lanes` (one bit per lane, lane 0 lowest). Only
 // per-architecture files include this header, after switching on their
 // instruction set; everything has internal linkage.
-// Complexity: O(size): per block a fixed number of vector operations, plus a
-// table look-up for each sequence that the lead byte's range cannot clear.
+// Complexity: O(size) where size = text.size() - from: per block a fixed
+// number of vector operations, plus a table look-up for each sequence that
+// its lead byte's range cannot clear, and the Final_Sigma scans.
 #pragma once
 
 #include <bit>
@@ -56,7 +58,8 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
     const auto next = V::load(in + i + 1);  // lane k: the byte after lane k
     V::store(out + i, lower_ascii_lanes<V>(leads));
 
-    const auto is_lead = V::both(V::at_least(leads, V::splat('\xC0')), V::at_most(leads, V::splat('\xDF')));
+    const auto is_lead =
+        V::both(V::at_least(leads, V::splat('\xC0')), V::at_most(leads, V::splat('\xDF')));
     const std::uint64_t stops = V::lanes(V::at_least(leads, V::splat('\xE0')));
     const std::uint64_t lead_lanes = V::lanes(is_lead);
     std::size_t end = stops != 0 ? static_cast<std::size_t>(std::countr_zero(stops)) : width;

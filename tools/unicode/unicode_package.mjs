@@ -15,9 +15,11 @@ function fail(message) {
 }
 
 const manifest = JSON.parse(readFileSync(join(toolDir, 'package.json'), 'utf8'));
-const names = Object.keys(manifest.dependencies ?? {}).filter((n) => /^@unicode\/unicode-\d+\.\d+\.\d+$/.test(n));
+const names = Object.keys(manifest.dependencies ?? {}).filter((n) =>
+  /^@unicode\/unicode-\d+\.\d+\.\d+$/.test(n));
 if (names.length !== 1) {
-  fail(`tools/unicode/package.json must depend on exactly one @unicode/unicode-X.Y.Z package (found ${names.length})`);
+  fail('tools/unicode/package.json must depend on exactly one @unicode/unicode-X.Y.Z package' +
+    ` (found ${names.length})`);
 }
 
 export const packageName = names[0];
@@ -29,10 +31,12 @@ let installed;
 try {
   installed = JSON.parse(readFileSync(join(packageDir, 'package.json'), 'utf8')).version;
 } catch {
-  fail(`${packageName} is not installed; run npm ci in tools/unicode (tools/unicode/generate does it)`);
+  fail(`${packageName} is not installed; run npm ci in tools/unicode` +
+    ' (tools/unicode/generate does it)');
 }
 if (installed !== pinnedVersion) {
-  fail(`${packageName} ${installed} is installed but package.json pins ${pinnedVersion}; run npm ci in tools/unicode`);
+  fail(`${packageName} ${installed} is installed but package.json pins ${pinnedVersion};` +
+    ' run npm ci in tools/unicode');
 }
 export const packageVersion = installed;
 
