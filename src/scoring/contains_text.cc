@@ -26,6 +26,22 @@ bool search(std::string_view haystack, std::string_view needle) noexcept {
   return TwoWaySearcher(needle).find(haystack, result.resume) != TwoWaySearcher::npos;
 }
 
+// Haystacks of at most kShortHaystack bytes: setting up the prefilter costs
+// more than comparing at every place where the first byte matches.
+// Complexity: O(n * m) with n <= kShortHaystack, so O(m) for every input.
+constexpr std::size_t kShortHaystack = 64;
+
+bool search_short(std::string_view haystack, std::string_view needle) noexcept {
+  const char first = needle[0];
+  const std::size_t rest = needle.size() - 1;
+  const char* h = haystack.data();
+  const std::size_t last = haystack.size() - needle.size();
+  for (std::size_t j = 0; j <= last; ++j) {
+    if (h[j] == first && std::memcmp(h + j + 1, needle.data() + 1, rest) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool contains_text(std::string_view haystack, std::string_view needle) noexcept {
@@ -34,6 +50,7 @@ bool contains_text(std::string_view haystack, std::string_view needle) noexcept 
   if (m > haystack.size()) return false;
   if (m == haystack.size()) return std::memcmp(haystack.data(), needle.data(), m) == 0;
   if (m == 1) return std::memchr(haystack.data(), needle[0], haystack.size()) != nullptr;
+  if (haystack.size() <= kShortHaystack) return search_short(haystack, needle);
   return search(haystack, needle);
 }
 

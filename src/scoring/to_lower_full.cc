@@ -155,8 +155,20 @@ Text to_lower_full(std::string_view text) {
 }
 
 std::size_t to_lower_full_into(std::string_view text, char* out) noexcept {
-  static const LowerKernels kernels = pick_lower_kernels();
+  // Short words are mostly ASCII: a plain loop beats setting up the vector
+  // code. It hands over at the first byte that is not ASCII.
   Progress p;
+  if (text.size() <= 16) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x80) break;
+      out[i] = static_cast<char>(c + (static_cast<unsigned>(c - 'A') < 26u ? 0x20 : 0));
+    }
+    if (i == text.size()) return i;
+    p = {i, i};
+  }
+  static const LowerKernels kernels = pick_lower_kernels();
   // With the bound's room no mapping can stall the conversion.
   lower_into(text, p, out, lowered_size_bound(text.size()), kernels);
   return p.out;
