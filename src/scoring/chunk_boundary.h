@@ -3,12 +3,14 @@
 // Contract: `next_chunk_boundary(text, from)` gives the first code point
 // boundary at or after byte `from` (itself rounded up to a boundary) where
 // the code point that starts there has neither Cased nor Case_Ignorable, or
-// `text.size()` when there is none. Lowercasing the pieces of a text cut at
+// `text.size()` when there is none within the limit below. Lowercasing the pieces of a text cut at
 // such boundaries, one by one, gives exactly the lowercasing of the whole:
 // the only context-dependent mapping (capital sigma's Final_Sigma rule) looks
 // past case-ignorable code points only, and stops at that code point on
 // either side with the same answer as at the end of a string.
-// Complexity: O(distance to the boundary found).
+// The search gives up after `limit` bytes and then answers `text.size()`:
+// the rest of the text is then one piece, which is always correct.
+// Complexity: O(min(distance to the boundary found, limit)).
 #pragma once
 
 #include <cstddef>
@@ -25,11 +27,13 @@ constexpr bool ascii_cuts_chunk(unsigned char c) noexcept {
   return c != '\'' && c != '.' && c != ':' && c != '^' && c != '`';  // Case_Ignorable
 }
 
-inline std::size_t next_chunk_boundary(std::string_view text, std::size_t from) noexcept {
+inline std::size_t next_chunk_boundary(std::string_view text, std::size_t from,
+                                       std::size_t limit) noexcept {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t i = from;
-  while (i < text.size() && (bytes[i] & 0xC0u) == 0x80u) ++i;
-  while (i < text.size()) {
+  const std::size_t stop = text.size() - from > limit ? from + limit : text.size();
+  while (i < stop && (bytes[i] & 0xC0u) == 0x80u) ++i;
+  while (i < stop) {
     const unsigned char lead = bytes[i];
     if (lead < 0x80) {
       if (ascii_cuts_chunk(lead)) return i;

@@ -21,6 +21,9 @@ namespace {
 // the last (longest word - 1) lowercased bytes before it, so an occurrence
 // that straddles two pieces is found as well.
 constexpr std::size_t kChunkBytes = 32 * 1024;
+// A text with no place to cut near the end of a piece (a long run of
+// letters) is taken whole from there on rather than searched for one.
+constexpr std::size_t kBoundarySearchBytes = 1024;
 
 struct LoweredWord {
   std::size_t offset;  // into the pool
@@ -82,7 +85,7 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
   std::size_t at = 0;
   while (at < text.size() && missing != 0) {
     const std::size_t end =
-        text.size() - at <= piece ? text.size() : next_chunk_boundary(text, at + piece);
+        text.size() - at <= piece ? text.size() : next_chunk_boundary(text, at + piece, kBoundarySearchBytes);
     const std::size_t kept = filled < overlap ? filled : overlap;
     if (kept != 0) std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
     char* out = buffer.grow(kept + lowered_size_bound(end - at), kept);
