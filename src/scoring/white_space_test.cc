@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,10 @@ struct TrimCase {
   std::u32string expected;
 };
 
+// Printed by size: the default printer would dump the objects' raw bytes,
+// unused string storage included.
+void PrintTo(const TrimCase& c, std::ostream* os) { *os << c.input.size() << " code points"; }
+
 class Trim : public testing::TestWithParam<TrimCase> {};
 
 TEST_P(Trim, DropsWhiteSpaceAtBothEndsOnly) {
@@ -78,6 +83,8 @@ struct SplitCase {
   std::u32string input;
   std::vector<std::u32string> words;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.input.size() << " code points"; }
 
 class Split : public testing::TestWithParam<SplitCase> {};
 
