@@ -496,6 +496,24 @@ PyObject* into_exception_object_of(PyObject*, PyObject* exc) {
   });
 }
 
+// --- the module's execution step ----------------------------------------------
+
+// Runs the execution steps of `module`'s own definition again, as the
+// interpreter ran them on import (the interpreter itself never repeats them
+// on a module object that it has executed).
+PyObject* exec_module_def(PyObject*, PyObject* module) {
+  return entry([&]() -> Outcome {
+    PyModuleDef* def = PyModule_GetDef(module);
+    if (def == nullptr) {
+      if (PyErr_Occurred()) return std::unexpected(fetch_pending());
+      return std::unexpected(
+          lazy_error_with_message(PyExc_ValueError, Text("module has no definition")));
+    }
+    if (PyModule_ExecDef(module, def) < 0) return std::unexpected(fetch_pending());
+    return new_none();
+  });
+}
+
 PyMethodDef methods[] = {
     {"raise_fault", raise_fault, METH_VARARGS, nullptr},
     {"fault_in_set_pending", fault_in_set_pending, METH_VARARGS, nullptr},
@@ -535,6 +553,7 @@ PyMethodDef methods[] = {
     {"exception_cause_of", exception_cause_of, METH_O, nullptr},
     {"exception_traceback_of", exception_traceback_of, METH_O, nullptr},
     {"into_exception_object_of", into_exception_object_of, METH_O, nullptr},
+    {"exec_module_def", exec_module_def, METH_O, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
