@@ -30,6 +30,10 @@ from _corvane import lexical_score
 
 DEFAULT_TOP = 5
 PREVIEW_WIDTH = 60
+# Partitions per worker slot when ranking in parallel: small partitions keep
+# the slots busy to the end (the last one to finish sets the time), while
+# each task costs a millisecond or so of overhead.
+PARTITIONS_PER_SLOT = 16
 
 # A paragraph starts at the beginning of a line holding something other than
 # white space and takes in the non-blank lines that follow. Anchoring at line

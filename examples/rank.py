@@ -46,7 +46,6 @@ except ImportError as missing:
              "put the directory that holds the built module on PYTHONPATH")
 
 SAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sample.txt")
-PARTITIONS_PER_SLOT = 4
 
 
 class Failure(Exception):
@@ -102,7 +101,7 @@ def rank_in_pool(names: list[str], query: str, top: int, workers: int) -> list[r
     from concurrent.futures import ProcessPoolExecutor
     with ProcessPoolExecutor(max_workers=workers) as pool:
         return ranking.rank_files(names, query, top, pool.submit,
-                                  partitions=workers * PARTITIONS_PER_SLOT)
+                                  partitions=workers * ranking.PARTITIONS_PER_SLOT)
 
 
 def rank_on_cluster(names: list[str], query: str, top: int, address: str,
@@ -132,7 +131,7 @@ def rank_on_cluster(names: list[str], query: str, top: int, address: str,
     try:
         return ranking.rank_files(
             names, query, top, ranking.cluster_submit(client),
-            partitions=ranking.cluster_slots(client) * PARTITIONS_PER_SLOT)
+            partitions=ranking.cluster_slots(client) * ranking.PARTITIONS_PER_SLOT)
     finally:
         client.close()
 

@@ -8,7 +8,8 @@ process pool and on a local Dask cluster.
 Generates the corpus (once; it is kept in --corpus, under /tmp by default,
 and reused while its parameters match), reads it once so that every run
 finds it in the page cache, then times `paragraph_ranking.rank_files` over
-the whole corpus in three ways, taking turns, best of --repeat runs each:
+the whole corpus in three ways, taking turns (each round starting with the
+next way), best of --repeat runs each:
 
 - in process: one task in this process;
 - pool: a ProcessPoolExecutor of --workers processes;
@@ -33,7 +34,6 @@ import paragraph_ranking as ranking
 
 QUERY = "İSTANBUL straße ΟΔΟΣ cat ville улица"
 TOP = 10
-PARTITIONS_PER_SLOT = 4
 
 
 def corpus_paths(directory: str, size_mib: float, files: int, seed: int) -> list[str]:
@@ -76,7 +76,7 @@ def main(argv: list[str]) -> int:
                 pass
     workers, repeat = arguments.workers, arguments.repeat
     load_before = os.getloadavg()[0]
-    slots = workers * PARTITIONS_PER_SLOT
+    partitions = workers * ranking.PARTITIONS_PER_SLOT
 
     import logging
     logging.getLogger("distributed").setLevel(logging.ERROR)
@@ -90,17 +90,20 @@ def main(argv: list[str]) -> int:
         ways = {
             "in_process": lambda: ranking.rank_files(paths, QUERY, TOP,
                                                      ranking.submit_in_process),
-            "pool": lambda: ranking.rank_files(paths, QUERY, TOP, pool.submit, slots),
-            "cluster": lambda: ranking.rank_files(paths, QUERY, TOP, on_cluster, slots),
+            "pool": lambda: ranking.rank_files(paths, QUERY, TOP, pool.submit, partitions),
+            "cluster": lambda: ranking.rank_files(paths, QUERY, TOP, on_cluster, partitions),
         }
         ways["pool"]()
         ways["cluster"]()
-        # The ways take turns, so that a load from elsewhere on the machine
-        # weighs on all of them alike; each keeps its best time.
+        # The ways take turns, and each round starts with the next one, so
+        # that a load from elsewhere on the machine (or the position in the
+        # round) weighs on all of them alike; each keeps its best time.
         seconds = dict.fromkeys(ways, float("inf"))
         results: dict[str, list[ranking.Ranked]] = {}
-        for _ in range(repeat):
-            for way, rank in ways.items():
+        order = list(ways.items())
+        for round_number in range(repeat):
+            shift = round_number % len(order)
+            for way, rank in order[shift:] + order[:shift]:
                 started = time.perf_counter()
                 results[way] = rank()
                 seconds[way] = min(seconds[way], time.perf_counter() - started)
