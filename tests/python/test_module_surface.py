@@ -14,19 +14,19 @@ import pytest
 import _corvane
 
 
-def fresh_spec(name="_corvane"):
+def fresh_origin(name="_corvane"):
     loader = importlib.machinery.ExtensionFileLoader(name, _corvane.__file__)
     return importlib.util.spec_from_file_location(name, _corvane.__file__, loader=loader)
 
 
 def fresh_module(name="_corvane"):
     """A new, not yet executed module object made from the shared library."""
-    spec = fresh_spec(name)
-    return spec, importlib.util.module_from_spec(spec)
+    origin = fresh_origin(name)
+    return origin, importlib.util.module_from_spec(origin)
 
 
-def execute(spec, module):
-    spec.loader.exec_module(module)
+def execute(origin, module):
+    origin.loader.exec_module(module)
     return module
 
 
@@ -63,21 +63,21 @@ def test_function_repr_and_signature():
 
 
 def test_function_module_is_the_name_at_execution_time():
-    spec, module = fresh_module("outer.inner._corvane")
-    execute(spec, module)
+    origin, module = fresh_module("outer.inner._corvane")
+    execute(origin, module)
     assert module.lexical_score.__module__ == "outer.inner._corvane"
 
-    spec, module = fresh_module()
+    origin, module = fresh_module()
     module.__name__ = "renamed_before_exec"
-    execute(spec, module)
+    execute(origin, module)
     module.__name__ = "renamed_after_exec"
     assert module.lexical_score.__module__ == "renamed_before_exec"
 
 
 def test_each_module_object_gets_its_own_function():
-    spec = fresh_spec()
-    first = execute(spec, importlib.util.module_from_spec(spec))
-    second = execute(spec, importlib.util.module_from_spec(spec))
+    origin = fresh_origin()
+    first = execute(origin, importlib.util.module_from_spec(origin))
+    second = execute(origin, importlib.util.module_from_spec(origin))
     assert first is not second
     assert first.lexical_score is not second.lexical_score
     assert first.lexical_score is not _corvane.lexical_score
@@ -101,9 +101,9 @@ class ListSubclass(list):
 )
 def test_preset_all_list_is_appended_to_and_kept(preset, after):
     kind = type(preset)
-    spec, module = fresh_module()
+    origin, module = fresh_module()
     module.__all__ = preset
-    execute(spec, module)
+    execute(origin, module)
     assert module.__all__ is preset
     assert type(preset) is kind
     assert list(preset) == after
@@ -119,10 +119,10 @@ def test_preset_all_list_is_appended_to_and_kept(preset, after):
     ids=["tuple", "none", "str"],
 )
 def test_preset_all_of_another_type_fails_the_import(preset, message):
-    spec, module = fresh_module()
+    origin, module = fresh_module()
     module.__all__ = preset
     with pytest.raises(TypeError) as raised:
-        execute(spec, module)
+        execute(origin, module)
     assert str(raised.value) == message
     assert "lexical_score" not in vars(module)
     assert module.__all__ == preset
@@ -170,10 +170,10 @@ class BindFails(types.ModuleType):
     ids=["read-all", "store-all", "bind-function"],
 )
 def test_attribute_failures_fail_the_import(module_class, raised_type, message, all_after):
-    spec, module = fresh_module()
+    origin, module = fresh_module()
     module.__class__ = module_class
     with pytest.raises(raised_type) as raised:
-        execute(spec, module)
+        execute(origin, module)
     assert type(raised.value) is raised_type
     assert str(raised.value) == message
     assert "lexical_score" not in vars(module)
@@ -181,18 +181,18 @@ def test_attribute_failures_fail_the_import(module_class, raised_type, message, 
 
 
 def test_attribute_error_subclass_counts_as_missing_all():
-    spec, module = fresh_module()
+    origin, module = fresh_module()
     module.__class__ = MissingViaSubclass
-    execute(spec, module)
+    execute(origin, module)
     assert module.__all__ == ["lexical_score"]
     assert module.lexical_score("a", "a") == 1.0
 
 
 def test_nameless_module_fails_the_import():
-    spec, module = fresh_module()
+    origin, module = fresh_module()
     del module.__name__
     with pytest.raises(SystemError):
-        execute(spec, module)
+        execute(origin, module)
     assert "lexical_score" not in vars(module)
 
 
@@ -206,8 +206,8 @@ def probe_with_exec_def():
 
 def test_second_execution_appends_again_and_rebinds():
     exec_def = probe_with_exec_def()
-    spec, module = fresh_module()
-    execute(spec, module)
+    origin, module = fresh_module()
+    execute(origin, module)
     first = module.lexical_score
     exec_def(module)
     assert module.__all__ == ["lexical_score", "lexical_score"]

@@ -25,7 +25,7 @@ RUNS = 1000
 NOISE = 10
 BATCHES = 5
 
-SPEC = importlib.util.find_spec("_corvane")
+ORIGIN = importlib.util.find_spec("_corvane")
 LARGE_TEXT = "Lorem IPSUM dolor ΣΙΤ amet " * 512
 BIG_QUERY = " ".join(["lorem", "ipsum", "σιτ", "absent"] * 16)
 
@@ -45,12 +45,12 @@ class Local:
 
 
 def fresh_module(prepare=None, module_class=None):
-    module = importlib.util.module_from_spec(SPEC)
+    module = importlib.util.module_from_spec(ORIGIN)
     if prepare is not None:
         prepare(module)
     if module_class is not None:
         module.__class__ = module_class
-    SPEC.loader.exec_module(module)
+    ORIGIN.loader.exec_module(module)
     return module
 
 

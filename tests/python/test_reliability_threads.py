@@ -91,7 +91,7 @@ FIRST_USE = """
     THREADS = {threads}
     barrier = threading.Barrier(THREADS)
     got = [None] * THREADS
-    spec = importlib.util.find_spec("_corvane")
+    origin = importlib.util.find_spec("_corvane")
 
     def first_use():
         {first_use}
@@ -120,8 +120,8 @@ FIRST_USE = """
 
 
 def exec_fresh_module():
-    return """module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+    return """module = importlib.util.module_from_spec(origin)
+        origin.loader.exec_module(module)
         return module.lexical_score("The Cat", "cat dog")"""
 
 
