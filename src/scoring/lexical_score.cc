@@ -5,6 +5,7 @@
 
 #include "chunk_boundary.h"
 #include "contains_text.h"
+#include "short_input_score.h"
 #include "small_buffer.h"
 #include "to_lower_full.h"
 #include "white_space.h"
@@ -30,10 +31,25 @@ struct LoweredWord {
   std::size_t length;
 };
 
+// Both counts rounded to single precision, then divided in it.
+float ratio(std::uint64_t hits, std::uint64_t words) noexcept {
+  return static_cast<float>(hits) / static_cast<float>(words);
+}
+
 }  // namespace
 
 std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
                                                        std::string_view query) {
+  if constexpr (kHasShortInputPath) {
+    if (fits_short_input(text, query)) {
+      if (const auto counts = short_input_hits(text, query)) {
+        if (counts->words == 0) {
+          return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
+        }
+        return ratio(counts->hits, counts->words);
+      }
+    }
+  }
   if (trim_white_space(query).empty()) {
     return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
   }
@@ -41,6 +57,13 @@ std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
 }
 
 float word_hit_ratio(std::string_view text, std::string_view query) {
+  if constexpr (kHasShortInputPath) {
+    if (fits_short_input(text, query)) {
+      if (const auto counts = short_input_hits(text, query)) {
+        return counts->words == 0 ? 0.0f : ratio(counts->hits, counts->words);
+      }
+    }
+  }
   // Each word is lowercased once, by itself, into one pool.
   std::size_t count = 0;
   for_each_word(query, [&](std::string_view) { ++count; });
@@ -94,7 +117,7 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
     at = end;
   }
 
-  return static_cast<float>(hits) / static_cast<float>(count);
+  return ratio(hits, count);
 }
 
 }  // namespace corvane::scoring

@@ -136,5 +136,46 @@ TEST(Score, PiecewiseScoringMatchesTheWholeText) {
   }
 }
 
+// Short arguments take their own path: random texts and queries up to and
+// just past its size limit, with words cut from the text so that hits,
+// misses at every window position and the vector edges all occur.
+TEST(Score, ShortArgumentsScoreAsTheWholeText) {
+  std::mt19937 random(11);
+  const std::string_view units[] = {"a", "b", "A", "B", "Q", " ", "\t", "\x1F", std::string_view("\0", 1),
+                                    "\u03A3", "\u0391", "\u0130", "\u212A", "\u00E9", "\u3000", "\u2028",
+                                    "xyzzyxyzzyxyzzyx"};
+  const auto piece = [&](std::size_t limit) {
+    std::string s;
+    for (std::size_t target = random() % (limit + 1); s.size() < target;) {
+      s.append(units[random() % std::size(units)]);
+    }
+    return s;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = piece(round % 7 == 0 ? 70 : 64);
+    std::string query = piece(round % 5 == 0 ? 70 : 40);
+    if (!text.empty() && round % 2 == 0) {
+      // A word taken from the text, cut on code point boundaries.
+      std::size_t from = random() % text.size();
+      std::size_t to = from + 1 + random() % 20;
+      if (to > text.size()) to = text.size();
+      while (from > 0 && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) --from;
+      while (to < text.size() && (static_cast<unsigned char>(text[to]) & 0xC0) == 0x80) ++to;
+      (query += ' ') += text.substr(from, to - from);
+    }
+    const auto score = compute_lexical_score(text, query);
+    if (trim_white_space(query).empty()) {
+      ASSERT_FALSE(score.has_value());
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(word_hit_ratio(text, query)), 0u);
+      continue;
+    }
+    ASSERT_TRUE(score.has_value());
+    const float expected = whole_text_ratio(text, query);
+    ASSERT_EQ(*score, expected) << testing::PrintToString(text) << " / "
+                                << testing::PrintToString(query);
+    ASSERT_EQ(word_hit_ratio(text, query), expected);
+  }
+}
+
 }  // namespace
 }  // namespace corvane::scoring

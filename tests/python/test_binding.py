@@ -187,6 +187,33 @@ def test_positional_and_keyword_calls_agree(args, kwargs):
     assert result == 0.5
 
 
+@pytest.mark.parametrize(
+    "text, query",
+    [
+        ("The Cat sat on the mat", "cat dog"),
+        ("x" * 64, "x" * 64 + " y"),
+        ("The Cat sat on the mat " * 8, "mat cat dog"),
+        ("Η ΟΔΟΣ ήταν ήσυχη", "οδος ΟΔΟΣ οδοσ"),
+        ("\u0130" * 40, "i \u0130"),
+        (Shouting("the cat"), Shouting("cat")),
+        ("the cat", "   "),
+    ],
+    ids=["short-ascii", "at-the-limit", "long-ascii", "greek", "lengthening", "subclass", "refused"],
+)
+def test_every_way_of_calling_gives_the_same_outcome(text, query):
+    # Plain positional calls of ASCII strings take a shorter road than the
+    # others; the outcome must not show which road was taken.
+    def outcome(call):
+        try:
+            return call()
+        except RuntimeError as error:
+            return ("RuntimeError", error.args)
+
+    positional = outcome(lambda: lexical_score(text, query))
+    assert outcome(lambda: lexical_score(text=text, query=query)) == positional
+    assert outcome(lambda: lexical_score(str.__str__(text), str.__str__(query))) == positional
+
+
 def test_calls_keep_no_reference_to_their_arguments():
     # Made at run time, so that none of them is an immortal constant.
     text, query, other = "".join(["the ", "text"]), "".join(["the ", "query"]), [1]

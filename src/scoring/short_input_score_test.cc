@@ -1,0 +1,139 @@
+#include "short_input_score.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "contains_text.h"
+#include "to_lower_full.h"
+#include "white_space.h"
+
+#if defined(__x86_64__)
+
+namespace corvane::scoring {
+namespace {
+
+using Hits = std::optional<ShortWordHits> (*)(std::string_view, std::string_view) noexcept;
+
+struct Implementation {
+  const char* name;
+  Hits hits;
+  bool available;
+};
+
+std::vector<Implementation> implementations() {
+  __builtin_cpu_init();
+  return {{"dispatched", short_input_hits, true},
+          {"sse2", short_input_hits_sse2, true},
+          {"avx2", short_input_hits_avx2,
+           __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")}};
+}
+
+// The counts as the score defines them: the whole text lowercased, each
+// word by itself, one containment test per word.
+ShortWordHits expected_hits(std::string_view text, std::string_view query) {
+  Vector<std::string_view> words;
+  split_words(query, words);
+  const Text lowered = to_lower_full(text);
+  ShortWordHits counts{0, words.size()};
+  for (std::string_view w : words) counts.hits += contains_text(lowered, to_lower_full(w));
+  return counts;
+}
+
+class ShortInput : public testing::TestWithParam<Implementation> {
+ protected:
+  void SetUp() override {
+    if (!GetParam().available) GTEST_SKIP() << "this CPU lacks " << GetParam().name;
+  }
+  void expect_counts(std::string_view text, std::string_view query) {
+    ASSERT_TRUE(fits_short_input(text, query));
+    const auto got = GetParam().hits(text, query);
+    // Only a text whose lowercased form outgrows the limit is left over,
+    // and only when the query has words.
+    const bool outgrows = to_lower_full(text).size() > kShortInputBytes;
+    if (outgrows && !trim_white_space(query).empty()) {
+      EXPECT_FALSE(got.has_value()) << testing::PrintToString(std::string(text));
+      return;
+    }
+    ASSERT_TRUE(got.has_value()) << testing::PrintToString(std::string(text));
+    const ShortWordHits want = expected_hits(text, query);
+    EXPECT_EQ(got->hits, want.hits) << testing::PrintToString(std::string(text)) << " / "
+                                    << testing::PrintToString(std::string(query));
+    EXPECT_EQ(got->words, want.words) << testing::PrintToString(std::string(query));
+  }
+};
+
+// Every text length up to the limit, and a word at every position of it,
+// for words that fit one vector and words that do not.
+TEST_P(ShortInput, FindsWordsAtEveryPositionAndLength) {
+  const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-";
+  for (std::size_t n = 0; n <= kShortInputBytes; ++n) {
+    const std::string text = letters.substr(0, n);
+    for (std::size_t m : {1u, 2u, 15u, 16u, 17u, 31u, 32u, 33u, 64u}) {
+      for (std::size_t at = 0; at + m <= n; at += (m > 8 ? 3 : 1)) {
+        std::string word = text.substr(at, m);
+        expect_counts(text, word);
+        word.back() = '*';  // one byte off at the end: absent
+        expect_counts(text, word);
+      }
+    }
+  }
+}
+
+// Arguments that mix ASCII, white space of every width, lengthening and
+// shrinking mappings, sigmas and NUL, with words cut from the text.
+TEST_P(ShortInput, MatchesTheDefinitionOnMixedInput) {
+  std::mt19937 random(23);
+  const std::string_view units[] = {"a", "b", "A", "B", "Q", " ", "\t", "\x1F", std::string_view("\0", 1),
+                                    "\u03A3", "\u0391", "\u0130", "\u212A", "\u00E9", "\u3000",
+                                    "\u2028", "\u0085", "xyzzyxyzzyxyzzyx"};
+  const auto piece = [&](std::size_t limit) {
+    std::string s;
+    for (std::size_t target = random() % (limit + 1); s.size() + 16 <= limit && s.size() < target;) {
+      s.append(units[random() % std::size(units)]);
+    }
+    return s;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = piece(kShortInputBytes);
+    std::string query = piece(kShortInputBytes - 24);
+    if (!text.empty() && round % 2 == 0) {
+      std::size_t from = random() % text.size();
+      std::size_t to = from + 1 + random() % 20;
+      if (to > text.size()) to = text.size();
+      while (from > 0 && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) --from;
+      while (to < text.size() && (static_cast<unsigned char>(text[to]) & 0xC0) == 0x80) ++to;
+      if (to - from <= 23) (query += ' ') += text.substr(from, to - from);
+    }
+    expect_counts(text, query);
+  }
+}
+
+TEST_P(ShortInput, QueryWithoutWordsGivesNoCounts) {
+  for (std::string_view query : {"", " ", "\t\n\r\v\f", "\u00A0\u3000\u2029", "   \u0085 "}) {
+    const auto got = GetParam().hits("some text", query);
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(got->hits, 0u);
+    EXPECT_EQ(got->words, 0u);
+  }
+}
+
+// U+0130 grows from two bytes to three: 32 of them outgrow the registers,
+// and the general scoring must take over.
+TEST_P(ShortInput, TextThatOutgrowsTheLimitIsLeftToTheGeneralPath) {
+  std::string text;
+  for (int i = 0; i < 32; ++i) text += "\u0130";
+  EXPECT_FALSE(GetParam().hits(text, "i").has_value());
+  text.resize(text.size() - 2 * 11);  // 21 of them: 63 bytes lowercased
+  expect_counts(text, "i\u0307i \u0130 x");
+}
+
+INSTANTIATE_TEST_SUITE_P(Implementations, ShortInput, testing::ValuesIn(implementations()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace corvane::scoring
+
+#endif  // defined(__x86_64__)
