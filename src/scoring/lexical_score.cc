@@ -31,25 +31,10 @@ struct LoweredWord {
   std::size_t length;
 };
 
-// Both counts rounded to single precision, then divided in it.
-float ratio(std::uint64_t hits, std::uint64_t words) noexcept {
-  return static_cast<float>(hits) / static_cast<float>(words);
-}
-
 }  // namespace
 
-std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
-                                                       std::string_view query) {
-  if constexpr (kHasShortInputPath) {
-    if (fits_short_input(text, query)) {
-      if (const auto counts = short_input_hits(text, query)) {
-        if (counts->words == 0) {
-          return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
-        }
-        return ratio(counts->hits, counts->words);
-      }
-    }
-  }
+std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
+                                                                  std::string_view query) {
   if (trim_white_space(query).empty()) {
     return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
   }
@@ -60,7 +45,7 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
   if constexpr (kHasShortInputPath) {
     if (fits_short_input(text, query)) {
       if (const auto counts = short_input_hits(text, query)) {
-        return counts->words == 0 ? 0.0f : ratio(counts->hits, counts->words);
+        return counts->words == 0 ? 0.0f : hit_ratio(counts->hits, counts->words);
       }
     }
   }
@@ -117,7 +102,7 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
     at = end;
   }
 
-  return ratio(hits, count);
+  return hit_ratio(hits, count);
 }
 
 }  // namespace corvane::scoring

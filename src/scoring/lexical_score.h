@@ -13,15 +13,36 @@
 // Complexity: O(len(text) * words + len(query)).
 #pragma once
 
+#include <cstdint>
 #include <expected>
 #include <string_view>
 
 #include "score_error.h"
+#include "short_input_score.h"
 
 namespace corvane::scoring {
 
-std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
-                                                       std::string_view query);
+// Both counts rounded to single precision, then divided in it.
+inline float hit_ratio(std::uint64_t hits, std::uint64_t words) noexcept {
+  return static_cast<float>(hits) / static_cast<float>(words);
+}
+
+// compute_lexical_score for the inputs that the short path does not score.
+std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
+                                                                  std::string_view query);
+
+// Inline, so that a short call costs its caller no more than the counting.
+inline std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
+                                                              std::string_view query) {
+  if constexpr (kHasShortInputPath) {
+    if (fits_short_input(text, query)) {
+      if (const auto counts = short_input_hits(text, query); counts && counts->words != 0) {
+        return hit_ratio(counts->hits, counts->words);
+      }
+    }
+  }
+  return compute_lexical_score_in_general(text, query);
+}
 
 float word_hit_ratio(std::string_view text, std::string_view query);
 
