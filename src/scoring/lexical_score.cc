@@ -23,7 +23,8 @@ namespace {
 // that straddles two pieces is found as well.
 constexpr std::size_t kChunkBytes = 32 * 1024;
 // A text with no place to cut near the end of a piece (a long run of
-// letters) is taken whole from there on rather than searched for one.
+// apostrophes or combining marks, say) is taken whole from there on rather
+// than searched for one.
 constexpr std::size_t kBoundarySearchBytes = 1024;
 
 struct LoweredWord {
