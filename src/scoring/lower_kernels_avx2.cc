@@ -13,6 +13,7 @@
 #include "case_tables.h"
 #include "final_sigma.h"
 #include "lower_kernels.h"
+#include "two_byte_case_shift.h"
 #include "utf8.h"
 
 // Everything defined from here on, the shared loop included, is compiled
@@ -43,6 +44,19 @@ struct Avx2Bytes {
   }
   static __m256i either(__m256i a, __m256i b) noexcept { return _mm256_or_si256(a, b); }
   static __m256i both(__m256i a, __m256i b) noexcept { return _mm256_and_si256(a, b); }
+  static __m256i unless(__m256i mask, __m256i v) noexcept { return _mm256_andnot_si256(mask, v); }
+  static __m256i add(__m256i a, __m256i b) noexcept { return _mm256_add_epi8(a, b); }
+  static __m256i subtract(__m256i a, __m256i b) noexcept { return _mm256_sub_epi8(a, b); }
+  static __m256i equal(__m256i a, __m256i b) noexcept { return _mm256_cmpeq_epi8(a, b); }
+  static __m256i greater(__m256i a, __m256i b) noexcept { return _mm256_cmpgt_epi8(a, b); }
+  static __m256i high_nibbles(__m256i v) noexcept {
+    return _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0F));
+  }
+  // Byte shifts stay within 128-bit halves: the permute brings lane 15
+  // next to lane 16 (and zero next to lane 0).
+  static __m256i shift_up(__m256i v) noexcept {
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 15);
+  }
   static __m256i select(__m256i mask, __m256i a, __m256i b) noexcept {
     return _mm256_blendv_epi8(b, a, mask);
   }

@@ -14,6 +14,7 @@
 #include "case_tables.h"
 #include "final_sigma.h"
 #include "lower_kernels.h"
+#include "two_byte_case_shift.h"
 #include "utf8.h"
 
 // Everything defined from here on, the shared loop included, is compiled
@@ -44,6 +45,15 @@ struct Ssse3Bytes {
   }
   static __m128i either(__m128i a, __m128i b) noexcept { return _mm_or_si128(a, b); }
   static __m128i both(__m128i a, __m128i b) noexcept { return _mm_and_si128(a, b); }
+  static __m128i unless(__m128i mask, __m128i v) noexcept { return _mm_andnot_si128(mask, v); }
+  static __m128i add(__m128i a, __m128i b) noexcept { return _mm_add_epi8(a, b); }
+  static __m128i subtract(__m128i a, __m128i b) noexcept { return _mm_sub_epi8(a, b); }
+  static __m128i equal(__m128i a, __m128i b) noexcept { return _mm_cmpeq_epi8(a, b); }
+  static __m128i greater(__m128i a, __m128i b) noexcept { return _mm_cmpgt_epi8(a, b); }
+  static __m128i high_nibbles(__m128i v) noexcept {
+    return _mm_and_si128(_mm_srli_epi16(v, 4), _mm_set1_epi8(0x0F));
+  }
+  static __m128i shift_up(__m128i v) noexcept { return _mm_slli_si128(v, 1); }
   static __m128i select(__m128i mask, __m128i a, __m128i b) noexcept {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
   }

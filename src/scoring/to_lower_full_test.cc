@@ -14,6 +14,7 @@
 #include "ascii_lower_portable.h"
 #include "case_tables.h"
 #include "lower_kernels.h"
+#include "two_byte_case_shift.h"
 #include "utf8.h"
 #if defined(__SSE2__)
 #include "ascii_lower_sse2.h"
@@ -243,13 +244,45 @@ TEST(AsciiLowerKernel, Avx2MatchesBytewise) {
 }
 #endif
 
-// Where the two-byte vector loop may stop: too near the end for a block, or
-// at a code point that it leaves to the scalar code.
+// Where the two-byte vector loop may stop: too near the end for a block
+// (a sequence that the last block's end cuts included), or at a code point
+// that it leaves to the scalar code.
 bool may_stop_at(std::string_view text, std::size_t at, std::size_t width) {
-  if (text.size() - at <= width) return true;
+  if (text.size() - at <= width + 1) return true;
   const Decoded d = decode_at(text, at);
   if (d.length > 2) return true;
   return d.length == 2 && d.code_point != 0x03A3 && two_byte_lowercase_at(d.code_point)[0] == 0;
+}
+
+// Runs the loop over `text` as the converter would, taking one code point
+// itself wherever the loop stops, and compares every converted stretch with
+// the naive conversion. Gives the number of stops before the end.
+std::size_t expect_run_matches_naive(TwoByteLowerRun run, std::size_t width,
+                                     const std::string& text) {
+  const std::vector<std::string> expected = naive_lower_each(text);
+  std::string out(text.size(), '\0');
+  std::size_t at = 0;
+  std::size_t index = 0;  // of the code point at `at`
+  std::size_t stops = 0;
+  while (at < text.size()) {
+    const std::size_t length = run(text, at, out.data() + at);
+    std::string want;
+    std::size_t end = at;
+    while (end < at + length) {
+      want += expected[index++];
+      end += decode_at(text, end).length;
+    }
+    EXPECT_EQ(end, at + length) << "stopped inside a code point at " << at;
+    EXPECT_EQ(std::string_view(out.data() + at, length), want) << "from " << at;
+    if (end != at + length || testing::Test::HasFailure()) return stops;
+    at = end;
+    if (at == text.size()) break;
+    EXPECT_TRUE(may_stop_at(text, at, width)) << at;
+    at += decode_at(text, at).length;  // what the scalar code would take
+    ++index;
+    ++stops;
+  }
+  return stops;
 }
 
 void check_two_byte_run(TwoByteLowerRun run, std::size_t width) {
@@ -265,43 +298,94 @@ void check_two_byte_run(TwoByteLowerRun run, std::size_t width) {
     if (c % 97 == 0) code_points += U"\u4E2D";
     if (c % 211 == 0) code_points += U"\U00010400";
   }
-  const std::string text = utf8(code_points);
-  const std::vector<std::string> expected = naive_lower_each(text);
-  std::string out(text.size(), '\0');
-  std::size_t at = 0;
-  std::size_t index = 0;  // of the code point at `at`
-  std::size_t stops = 0;
-  while (at < text.size()) {
-    const std::size_t length = run(text, at, out.data() + at);
-    std::string want;
-    std::size_t end = at;
-    while (end < at + length) {
-      want += expected[index++];
-      end += decode_at(text, end).length;
-    }
-    ASSERT_EQ(end, at + length) << "stopped inside a code point at " << at;
-    ASSERT_EQ(std::string_view(out.data() + at, length), want) << at;
-    at = end;
-    if (at == text.size()) break;
-    ASSERT_TRUE(may_stop_at(text, at, width)) << at;
-    at += decode_at(text, at).length;  // what the scalar code would take
-    ++index;
-    ++stops;
+  EXPECT_GT(expect_run_matches_naive(run, width, utf8(code_points)), 10u);
+}
+
+// Every two-byte code point after `shift` bytes of ASCII, so that over the
+// shifts each one meets every lane of a block and every block end: side by
+// side (a capital's lead next to the one before's continuation), with a
+// sigma after each (final before a space, or before the next code point),
+// or with ASCII between.
+std::string every_two_byte_code_point(std::size_t shift, int company) {
+  std::u32string text(shift, U'x');
+  for (char32_t c = 0x80; c < 0x800; ++c) {
+    text += c;
+    if (company == 1) text += c % 3 == 0 ? U"Σ " : c % 3 == 1 ? U"Σ" : U"";
+    if (company == 2) text += std::u32string_view(U"Ab, ").substr(0, c % 4);
   }
-  EXPECT_GT(stops, 10u);
+  return utf8(text);
+}
+
+void check_capitals_in_every_lane(TwoByteLowerRun run, std::size_t width) {
+  for (std::size_t shift = 0; shift <= 2 * width; ++shift) {
+    for (int company = 0; company < 3; ++company) {
+      expect_run_matches_naive(run, width, every_two_byte_code_point(shift, company));
+      ASSERT_FALSE(testing::Test::HasFailure()) << "shift " << shift << " company " << company;
+    }
+  }
+  // Short texts: one capital among ASCII at every offset and every length
+  // around the block sizes, so that the last blocks end on it or next to it.
+  for (std::size_t size = width; size <= 3 * width + 2; ++size) {
+    for (std::size_t at = 0; at + 2 <= size; ++at) {
+      for (const char32_t capital : {U'Д', U'Ё', U'Ω', U'Σ', U'Ά', U'É'}) {
+        std::string text(size - 2, 'Q');
+        text.insert(at, utf8_of(capital));
+        expect_run_matches_naive(run, width, text);
+        ASSERT_FALSE(testing::Test::HasFailure()) << size << " " << at << " " << hex(capital);
+      }
+    }
+  }
 }
 
 #if defined(__x86_64__)
 TEST(TwoByteLower, Avx2MatchesNaive) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
   check_two_byte_run(lower_two_byte_run_avx2, 32);
+  check_capitals_in_every_lane(lower_two_byte_run_avx2, 32);
 }
 
 TEST(TwoByteLower, Ssse3MatchesNaive) {
   if (!__builtin_cpu_supports("ssse3")) GTEST_SKIP() << "no SSSE3";
   check_two_byte_run(lower_two_byte_run_ssse3, 16);
+  check_capitals_in_every_lane(lower_two_byte_run_ssse3, 16);
 }
 #endif
+
+TEST(ToLowerFull, MatchesNaiveWithCapitalsInEveryLane) {
+  for (std::size_t shift = 0; shift <= 64; ++shift) {
+    for (int company = 0; company < 3; ++company) {
+      const std::string text = every_two_byte_code_point(shift, company);
+      ASSERT_EQ(lower(text), naive_lower(text)) << "shift " << shift << " company " << company;
+    }
+  }
+}
+
+// The arithmetic of two_byte_case_shift.h against the generated table, for
+// every two-byte code point it claims; and it claims the capitals it is for.
+TEST(CaseShift, AgreesWithTheLowercaseTable) {
+  std::u32string claimed;
+  for (char32_t c = 0x80; c < 0x800; ++c) {
+    const std::string bytes = utf8_of(c);
+    const unsigned bits = case_shift_bits(static_cast<unsigned char>(bytes[0]),
+                                          static_cast<unsigned char>(bytes[1]));
+    if (bits == 0) continue;
+    claimed += c;
+    const unsigned char* mapped = two_byte_lowercase_at(c);
+    ASSERT_NE(mapped[0], 0) << hex(c);
+    ASSERT_EQ(utf8_of(c + case_shift_delta(bits)),
+              std::string(reinterpret_cast<const char*>(mapped), 2))
+        << hex(c);
+  }
+  std::u32string wanted;
+  for (char32_t c = 0x00C0; c <= 0x00DE; ++c) {
+    if (c != 0x00D7) wanted += c;
+  }
+  for (char32_t c = 0x0391; c <= 0x03AB; ++c) {
+    if (c != 0x03A2 && c != 0x03A3) wanted += c;
+  }
+  for (char32_t c = 0x0400; c <= 0x042F; ++c) wanted += c;
+  EXPECT_EQ(claimed, wanted);
+}
 
 TEST(CaseProperties, AsciiHasExactlyTheListedOnes) {
   for (char32_t c = 0; c < 0x80; ++c) {

@@ -1,0 +1,117 @@
+// The two-byte capitals whose lowercase form is the code point plus a fixed
+// offset, in the form the vector lowercase loop tests them: four 16-byte
+// look-up tables, indexed by nibbles of the lead and continuation bytes.
+//
+// Contract: for a two-byte sequence (lead, cont), `case_shift_bits` is the
+// AND of `case_shift_lead_c[lead & 15]` (leads 0xC0..0xCF) or
+// `case_shift_lead_d[lead & 15]` (0xD0..0xDF), `case_shift_high[cont >> 4]`
+// and `case_shift_low[cont & 15]`. Where it is not zero, the lowercase form
+// of the code point is the code point plus `case_shift_delta(bits)` (0x20
+// or 0x50), which moves the lead byte up by at most one; where it is zero,
+// nothing is claimed. The ranges covered are Latin-1 U+00C0..
+// U+00DE without U+00D7, Greek U+0391..U+03AB without U+03A2 (unassigned)
+// and U+03A3 (Final_Sigma decides it), and Cyrillic U+0400..U+042F: the
+// capitals of running Latin-1, Greek and Russian text. `case_shift_high`
+// is zero for every byte that is not a continuation byte, so in well-formed
+// text only a lane holding a two-byte lead can have bits. The tables are
+// written from those ranges, not generated; a test checks them against the
+// generated data for every two-byte code point.
+// Complexity: O(1) per sequence, four table reads (one vector look-up each).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace corvane::scoring {
+
+// One class: a lead byte, the continuation bytes' high and low nibbles it
+// takes (one bit per nibble value), and the class's bits. A class's byte
+// set is the product of the three, so that ANDing the three look-ups gives
+// its bits exactly on its sequences; the classes must be disjoint.
+struct CaseShiftClass {
+  unsigned char lead;
+  std::uint16_t high_nibbles;
+  std::uint16_t low_nibbles;
+  unsigned char bits;
+};
+
+// Every class's offset is 0x20 except the one whose bits include
+// case_shift_extra_bits: their value is added, 0x20 + 0x30 = 0x50.
+inline constexpr unsigned char case_shift_extra_bits = 0x30;
+
+inline constexpr CaseShiftClass case_shift_classes[] = {
+    {0xC3, 1u << 0x8, 0xFFFF, 0x01},  // U+00C0..U+00CF
+    {0xC3, 1u << 0x9, 0x7F7F, 0x02},  // U+00D0..U+00DE without U+00D7 (and U+00DF)
+    {0xCE, 1u << 0x9, 0xFFFE, 0x04},  // U+0391..U+039F
+    {0xCE, 1u << 0xA, 0x0FF3, 0x08},  // U+03A0, U+03A1, U+03A4..U+03AB
+    {0xD0, 3u << 0x9, 0xFFFF, 0x40},  // U+0410..U+042F
+    {0xD0, 1u << 0x8, 0xFFFF, case_shift_extra_bits},  // U+0400..U+040F, by 0x50
+};
+
+constexpr unsigned case_shift_delta(unsigned bits) noexcept {
+  return bits == 0 ? 0 : 0x20 + (bits & case_shift_extra_bits);
+}
+
+namespace case_shift_detail {
+
+using Table = std::array<unsigned char, 16>;
+
+constexpr Table lead_table(unsigned row) {
+  Table t{};
+  for (const CaseShiftClass& c : case_shift_classes) {
+    if ((c.lead >> 4) == row) t[c.lead & 15] |= c.bits;
+  }
+  return t;
+}
+
+constexpr Table nibble_table(bool high) {
+  Table t{};
+  for (const CaseShiftClass& c : case_shift_classes) {
+    for (unsigned n = 0; n < 16; ++n) {
+      if (((high ? c.high_nibbles : c.low_nibbles) >> n) & 1u) t[n] |= c.bits;
+    }
+  }
+  return t;
+}
+
+}  // namespace case_shift_detail
+
+inline constexpr case_shift_detail::Table case_shift_lead_c = case_shift_detail::lead_table(0xC);
+inline constexpr case_shift_detail::Table case_shift_lead_d = case_shift_detail::lead_table(0xD);
+inline constexpr case_shift_detail::Table case_shift_high = case_shift_detail::nibble_table(true);
+inline constexpr case_shift_detail::Table case_shift_low = case_shift_detail::nibble_table(false);
+
+// The continuation nibbles must name continuation bytes only.
+static_assert(case_shift_high[0] == 0 && case_shift_high[7] == 0 && case_shift_high[0xC] == 0 &&
+              case_shift_high[0xF] == 0);
+
+// The tables give each class's bits on its own sequences and nothing else,
+// and every offset moves the continuation's low six bits by less than 0x80
+// in all, which the vector code's signed carry test needs.
+constexpr bool case_shift_tables_match_classes() {
+  for (unsigned lead = 0xC0; lead < 0xE0; ++lead) {
+    for (unsigned cont = 0x80; cont < 0xC0; ++cont) {
+      unsigned want = 0;
+      for (const CaseShiftClass& c : case_shift_classes) {
+        if (c.lead == lead && ((c.high_nibbles >> (cont >> 4)) & 1u) != 0 &&
+            ((c.low_nibbles >> (cont & 15)) & 1u) != 0) {
+          if (want != 0) return false;
+          want = c.bits;
+        }
+      }
+      const unsigned got = (lead >= 0xD0 ? case_shift_lead_d : case_shift_lead_c)[lead & 15] &
+                           case_shift_high[cont >> 4] & case_shift_low[cont & 15];
+      if (got != want || (cont & 0x3Fu) + case_shift_delta(got) >= 0x80) return false;
+    }
+  }
+  return true;
+}
+static_assert(case_shift_tables_match_classes());
+
+// `lead` in 0xC0..0xDF.
+constexpr unsigned case_shift_bits(unsigned char lead, unsigned char cont) noexcept {
+  const unsigned char by_lead = (lead >= 0xD0 ? case_shift_lead_d : case_shift_lead_c)[lead & 15];
+  return by_lead & case_shift_high[cont >> 4] & case_shift_low[cont & 15];
+}
+
+}  // namespace corvane::scoring
