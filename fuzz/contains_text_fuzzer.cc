@@ -16,7 +16,7 @@
 //
 // Checked: `contains_text` against a naive search over code points; the
 // Two-Way searcher's first match at or after an offset against a naive byte
-// search; the rare-byte pair; and every prefiltered search (portable, SSE2,
+// search; the rare bytes; and every prefiltered search (portable, SSE2,
 // AVX2) against the others and against the naive search.
 #include <cstddef>
 #include <cstdint>
@@ -128,19 +128,23 @@ void check_two_way(std::string_view haystack, std::string_view needle, std::size
 void check_prefiltered_searches(std::string_view haystack, std::string_view needle) {
   const std::size_t m = needle.size();
   if (m < 2 || m >= haystack.size()) return;
-  const scoring::RareBytePair pair = scoring::choose_rare_byte_pair(needle);
+  const scoring::RareBytes rare = scoring::choose_rare_bytes(needle);
   const bool one_value = needle.find_first_not_of(needle[0]) == std::string_view::npos;
-  if (pair.offset1 == pair.offset2 || pair.offset1 >= m || pair.offset2 >= m ||
-      pair.byte1 != static_cast<unsigned char>(needle[pair.offset1]) ||
-      pair.byte2 != static_cast<unsigned char>(needle[pair.offset2]) ||
-      (pair.byte1 == pair.byte2) != one_value) {
-    report_mismatch("choose_rare_byte_pair", {{"needle", needle}});
+  const bool third_apart = m == 2 ? rare.offset3 == rare.offset1
+                                  : rare.offset3 != rare.offset1 && rare.offset3 != rare.offset2;
+  if (rare.offset1 == rare.offset2 || rare.offset1 >= m || rare.offset2 >= m ||
+      rare.offset3 >= m || !third_apart ||
+      rare.byte1 != static_cast<unsigned char>(needle[rare.offset1]) ||
+      rare.byte2 != static_cast<unsigned char>(needle[rare.offset2]) ||
+      rare.byte3 != static_cast<unsigned char>(needle[rare.offset3]) ||
+      (rare.byte1 == rare.byte2) != one_value) {
+    report_mismatch("choose_rare_bytes", {{"needle", needle}});
   }
   const auto* h = reinterpret_cast<const unsigned char*>(haystack.data());
   const auto* x = reinterpret_cast<const unsigned char*>(needle.data());
   const std::size_t last = haystack.size() - m;
   const std::optional<std::size_t> first = reference::find(haystack, needle);
-  const scoring::PrefilterResult want = scoring::prefiltered_search_bytewise(h, last, x, m, pair);
+  const scoring::PrefilterResult want = scoring::prefiltered_search_bytewise(h, last, x, m, rare);
   if (want.found ? !first : (want.resume > last + 1 || (first && *first < want.resume))) {
     report_mismatch("prefiltered_search_bytewise", {{"haystack", haystack}, {"needle", needle}});
   }
@@ -149,11 +153,11 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
       report_mismatch(search, {{"haystack", haystack}, {"needle", needle}});
     }
   };
-  expect("prefiltered_search_for", scoring::prefiltered_search_for(last + 1)(h, last, x, m, pair));
+  expect("prefiltered_search_for", scoring::prefiltered_search_for(last + 1)(h, last, x, m, rare));
 #if defined(__x86_64__)
-  if (last + 1 >= 16) expect("prefiltered_search_sse2", scoring::prefiltered_search_sse2(h, last, x, m, pair));
+  if (last + 1 >= 16) expect("prefiltered_search_sse2", scoring::prefiltered_search_sse2(h, last, x, m, rare));
   if (last + 1 >= 32 && __builtin_cpu_supports("avx2")) {
-    expect("prefiltered_search_avx2", scoring::prefiltered_search_avx2(h, last, x, m, pair));
+    expect("prefiltered_search_avx2", scoring::prefiltered_search_avx2(h, last, x, m, rare));
   }
 #endif
 }

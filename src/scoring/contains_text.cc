@@ -1,6 +1,7 @@
 #include "contains_text.h"
 
 #include <cstring>
+#include <optional>
 
 #include "rare_byte_prefilter.h"
 #include "two_way.h"
@@ -13,14 +14,14 @@ namespace {
 // (it reads each window start once and holds verification to about twice
 // the starts it has passed), and when it gives up, Two-Way (linear) takes
 // over from where it stopped.
-bool search(std::string_view haystack, std::string_view needle) noexcept {
+bool search(std::string_view haystack, std::string_view needle, const RareBytes& rare) noexcept {
   const auto* h = reinterpret_cast<const unsigned char*>(haystack.data());
   const auto* x = reinterpret_cast<const unsigned char*>(needle.data());
   const std::size_t m = needle.size();
   const std::size_t last = haystack.size() - m;  // the last window start
 
   const PrefilteredSearch prefiltered = prefiltered_search_for(last + 1);
-  const PrefilterResult result = prefiltered(h, last, x, m, choose_rare_byte_pair(needle));
+  const PrefilterResult result = prefiltered(h, last, x, m, rare);
   if (result.found) return true;
   if (result.resume > last) return false;
   return TwoWaySearcher(needle).find(haystack, result.resume) != TwoWaySearcher::npos;
@@ -42,16 +43,33 @@ bool search_short(std::string_view haystack, std::string_view needle) noexcept {
   return false;
 }
 
-}  // namespace
-
-bool contains_text(std::string_view haystack, std::string_view needle) noexcept {
+// The answer when it needs no prefilter (empty, one-byte or too long
+// needles, haystacks no longer than the needle or short); nothing otherwise.
+// Complexity: O(len(haystack)) for what it answers, O(1) otherwise.
+std::optional<bool> found_without_prefilter(std::string_view haystack,
+                                            std::string_view needle) noexcept {
   const std::size_t m = needle.size();
   if (m == 0) return true;
   if (m > haystack.size()) return false;
   if (m == haystack.size()) return std::memcmp(haystack.data(), needle.data(), m) == 0;
   if (m == 1) return std::memchr(haystack.data(), needle[0], haystack.size()) != nullptr;
   if (haystack.size() <= kShortHaystack) return search_short(haystack, needle);
-  return search(haystack, needle);
+  return std::nullopt;
+}
+
+}  // namespace
+
+Needle::Needle(std::string_view bytes) noexcept
+    : bytes_(bytes), rare_(bytes.size() >= 2 ? choose_rare_bytes(bytes) : RareBytes{}) {}
+
+bool Needle::found_in(std::string_view haystack) const noexcept {
+  if (const auto found = found_without_prefilter(haystack, bytes_)) return *found;
+  return search(haystack, bytes_, rare_);
+}
+
+bool contains_text(std::string_view haystack, std::string_view needle) noexcept {
+  if (const auto found = found_without_prefilter(haystack, needle)) return *found;
+  return search(haystack, needle, choose_rare_bytes(needle));
 }
 
 }  // namespace corvane::scoring

@@ -327,15 +327,16 @@ TEST(PrefilteredSearch, VectorSearchesMatchTheByteLoop) {
                                : std::string(haystack.view().substr(
                                      static_cast<std::size_t>(round) % (size - m + 1), m)));
     std::uniform_int_distribution<std::size_t> offset(0, m - 1);
-    RareBytePair pair{offset(rng), offset(rng), 0, 0};
-    if (pair.offset1 == pair.offset2) pair.offset2 = (pair.offset1 + 1) % m;
+    RareBytes rare{offset(rng), offset(rng), offset(rng), 0, 0, 0};
+    if (rare.offset1 == rare.offset2) rare.offset2 = (rare.offset1 + 1) % m;
     const auto* x = reinterpret_cast<const unsigned char*>(needle.view().data());
-    pair.byte1 = x[pair.offset1];
-    pair.byte2 = x[pair.offset2];
+    rare.byte1 = x[rare.offset1];
+    rare.byte2 = x[rare.offset2];
+    rare.byte3 = x[rare.offset3];
     const auto* h = reinterpret_cast<const unsigned char*>(haystack.view().data());
     const std::size_t last = size - m;
 
-    const PrefilterResult expected = prefiltered_search_bytewise(h, last, x, m, pair);
+    const PrefilterResult expected = prefiltered_search_bytewise(h, last, x, m, rare);
     const std::size_t first = naive_find(haystack.view(), needle.view());
     if (expected.found) {
       ASSERT_EQ(expected.resume, first) << round;
@@ -345,28 +346,36 @@ TEST(PrefilteredSearch, VectorSearchesMatchTheByteLoop) {
           << round;
     }
     for (PrefilteredSearch search : searches) {
-      const PrefilterResult got = search(h, last, x, m, pair);
+      const PrefilterResult got = search(h, last, x, m, rare);
       ASSERT_EQ(got.found, expected.found) << round;
       ASSERT_EQ(got.resume, expected.resume) << round;
     }
   }
 }
 
-TEST(RareBytePair, PicksTheTwoRarestBytesAtDifferentOffsets) {
-  const RareBytePair p = choose_rare_byte_pair("the quiz");
+TEST(RareBytes, PicksTheRarestBytesAtDifferentOffsets) {
+  const RareBytes p = choose_rare_bytes("the quiz");
   EXPECT_EQ(p.byte1, 'q');
   EXPECT_EQ(p.byte2, 'z');
-  const RareBytePair periodic = choose_rare_byte_pair("bababac");
+  EXPECT_EQ(p.byte3, 'u');
+  const RareBytes periodic = choose_rare_bytes("bababac");
   EXPECT_EQ(periodic.byte1, 'b');
   EXPECT_EQ(periodic.byte2, 'c');
-  const RareBytePair same = choose_rare_byte_pair("eeee");
+  EXPECT_EQ(periodic.byte3, 'a');
+  const RareBytes same = choose_rare_bytes("eeee");
   EXPECT_NE(same.offset1, same.offset2);
+  EXPECT_NE(same.offset3, same.offset1);
+  EXPECT_NE(same.offset3, same.offset2);
   EXPECT_EQ(same.byte1, 'e');
+  const RareBytes two = choose_rare_bytes("ab");
+  EXPECT_EQ(two.offset3, two.offset1);
 }
 
 // The one-pass choice equals the plain definition: the first offset of the
-// lowest rank, then the earliest offset with the lowest (repeat, rank) key.
-TEST(RareBytePair, MatchesTheDefinitionOnRandomNeedles) {
+// lowest rank, then the earliest offset with the lowest (repeat, rank) key,
+// then the same among the offsets left, a repeat of either value counting
+// as one.
+TEST(RareBytes, MatchesTheDefinitionOnRandomNeedles) {
   std::mt19937_64 rng(3);
   for (std::string_view alphabet : {"ab", "eta q", "abcdefghijklmnopqrstuvwxyz \xC3\xA9\xD0\xB1"}) {
     for (int round = 0; round < 2000; ++round) {
@@ -386,11 +395,21 @@ TEST(RareBytePair, MatchesTheDefinitionOnRandomNeedles) {
       for (std::size_t i = 0; i < needle.size(); ++i) {
         if (i != first && key(i) < key(second)) second = i;
       }
-      const RareBytePair got = choose_rare_byte_pair(needle);
+      std::size_t third = first;
+      const auto third_key = [&](std::size_t i) {
+        return std::pair(needle[i] == needle[first] || needle[i] == needle[second], rank(i));
+      };
+      for (std::size_t i = 0; i < needle.size(); ++i) {
+        if (i == first || i == second) continue;
+        if (third == first || third_key(i) < third_key(third)) third = i;
+      }
+      const RareBytes got = choose_rare_bytes(needle);
       ASSERT_EQ(got.offset1, first) << needle;
       ASSERT_EQ(got.offset2, second) << needle;
+      ASSERT_EQ(got.offset3, third) << needle;
       ASSERT_EQ(got.byte1, static_cast<unsigned char>(needle[first]));
       ASSERT_EQ(got.byte2, static_cast<unsigned char>(needle[second]));
+      ASSERT_EQ(got.byte3, static_cast<unsigned char>(needle[third]));
     }
   }
 }

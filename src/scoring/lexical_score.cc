@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "chunk_boundary.h"
 #include "contains_text.h"
@@ -27,11 +28,6 @@ constexpr std::size_t kChunkBytes = 32 * 1024;
 // than searched for one.
 constexpr std::size_t kBoundarySearchBytes = 1024;
 
-struct LoweredWord {
-  std::size_t offset;  // into the pool
-  std::size_t length;
-};
-
 }  // namespace
 
 std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
@@ -55,17 +51,19 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
   for_each_word(query, [&](std::string_view) { ++count; });
   if (count == 0) return 0.0f;
 
-  SmallBuffer<LoweredWord, 16> words;
+  // Each lowercased word is prepared for searching once, not per piece.
+  SmallBuffer<Needle, 16> words;
   words.grow(count);
   SmallBuffer<char, 256> pool;
   // Per word at most lowered_size_bound(length) bytes; summed over words.
+  // The pool does not move once filled: the needles view it.
   pool.grow(query.size() + query.size() / 2 + 4 * count);
   std::size_t used = 0;
   std::size_t longest = 0;
   std::size_t index = 0;
   for_each_word(query, [&](std::string_view word) {
     const std::size_t length = to_lower_full_into(word, pool.data() + used);
-    words.data()[index++] = {used, length};
+    std::construct_at(words.data() + index++, std::string_view(pool.data() + used, length));
     used += length;
     if (length > longest) longest = length;
   });
@@ -75,8 +73,7 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
   std::uint64_t hits = 0;
   const auto search = [&](std::string_view lowered) {
     for (std::size_t k = 0; k < missing;) {
-      const LoweredWord& w = words.data()[k];
-      if (contains_text(lowered, std::string_view(pool.data() + w.offset, w.length))) {
+      if (words.data()[k].found_in(lowered)) {
         ++hits;
         words.data()[k] = words.data()[--missing];
       } else {
@@ -90,6 +87,8 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
   // the text, so the whole search stays linear for any word length.
   const std::size_t piece = kChunkBytes > 2 * overlap ? kChunkBytes : 2 * overlap;
   SmallBuffer<char, 512> buffer;
+  // Room for the usual piece and its overlap, made once.
+  buffer.grow(overlap + lowered_size_bound(piece + kBoundarySearchBytes) + 4);
   std::size_t filled = 0;
   std::size_t at = 0;
   while (at < text.size() && missing != 0) {

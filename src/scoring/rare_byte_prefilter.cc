@@ -5,7 +5,7 @@
 
 namespace corvane::scoring {
 
-RareBytePair choose_rare_byte_pair(std::string_view needle) noexcept {
+RareBytes choose_rare_bytes(std::string_view needle) noexcept {
   const auto* x = reinterpret_cast<const unsigned char*>(needle.data());
   // One pass keeps the rarest byte's first offset and the best second
   // offset: the rarest other byte value, or failing that a repeat of the
@@ -31,22 +31,40 @@ RareBytePair choose_rare_byte_pair(std::string_view needle) noexcept {
       second_key = key;
     }
   }
-  return {first, second, x[first], x[second]};
+  // The third: the rarest byte at another offset, a value already chosen
+  // counting as common; ties keep the earlier offset.
+  std::size_t third = first;
+  unsigned third_key = ~0u;
+  for (std::size_t i = 0; i < needle.size(); ++i) {
+    if (i == first || i == second) continue;
+    const unsigned rank = byte_frequency_rank[x[i]];
+    const unsigned key = x[i] == x[first] || x[i] == x[second] ? 256 + rank : rank;
+    if (key < third_key) {
+      third = i;
+      third_key = key;
+    }
+  }
+  return {first, second, third, x[first], x[second], x[third]};
 }
 
 PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::size_t last,
                                             const unsigned char* needle, std::size_t m,
-                                            const RareBytePair& pair) noexcept {
+                                            const RareBytes& rare) noexcept {
   CandidateVerifier verifier(haystack, needle, m);
-  const unsigned char* at1 = haystack + pair.offset1;
-  const unsigned char* at2 = haystack + pair.offset2;
+  const unsigned char* at1 = haystack + rare.offset1;
+  const unsigned char* at2 = haystack + rare.offset2;
+  const unsigned char* at3 = haystack + rare.offset3;
+  bool tight = false;
   for (std::size_t j = 0; j <= last; ++j) {
-    if (at1[j] != pair.byte1 || at2[j] != pair.byte2) continue;
-    switch (verifier.check(j)) {
+    if (at1[j] != rare.byte1 || at2[j] != rare.byte2 || (tight && at3[j] != rare.byte3)) continue;
+    switch (verifier.check(j, tight)) {
       case Candidate::found:
         return {true, j};
       case Candidate::give_up:
         return {false, j + 1};
+      case Candidate::tighten:
+        tight = true;
+        break;
       case Candidate::rejected:
         break;
     }

@@ -21,7 +21,7 @@
 #pragma GCC target("avx2")
 #endif
 
-#include "pair_scan_kernel.h"
+#include "rare_byte_scan_kernel.h"
 
 namespace corvane::scoring {
 namespace {
@@ -44,8 +44,8 @@ struct Avx2Bytes {
 
 PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size_t last,
                                         const unsigned char* needle, std::size_t m,
-                                        const RareBytePair& pair) noexcept {
-  return prefiltered_search_with<Avx2Bytes>(haystack, last, needle, m, pair);
+                                        const RareBytes& rare) noexcept {
+  return prefiltered_search_with<Avx2Bytes>(haystack, last, needle, m, rare);
 }
 
 }  // namespace corvane::scoring

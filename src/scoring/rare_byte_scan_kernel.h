@@ -22,27 +22,59 @@
 namespace corvane::scoring {
 namespace {
 
-// Lane i is set when window start j + i has byte1 at `at1` and byte2 at
-// `at2`. (A function rather than a lambda, so that the instruction-set
-// switch of the including file covers it on every compiler.)
-template <class V, class Vector>
-inline Vector pair_matches(const unsigned char* at1, const unsigned char* at2, std::size_t j,
-                           Vector byte1, Vector byte2) noexcept {
-  return V::both(V::equal(V::load(at1 + j), byte1), V::equal(V::load(at2 + j), byte2));
-}
+// The needle's rare bytes, each splat over a vector, and where each sits
+// from a window start. `Bytes` (2 or 3) of them make a candidate.
+template <class V, std::size_t Bytes>
+struct RareLanes {
+  using Vector = decltype(V::splat(0));
+  const unsigned char* at1;
+  const unsigned char* at2;
+  const unsigned char* at3;
+  Vector byte1;
+  Vector byte2;
+  Vector byte3;
+
+  RareLanes(const unsigned char* haystack, const RareBytes& rare) noexcept
+      : at1(haystack + rare.offset1),
+        at2(haystack + rare.offset2),
+        at3(haystack + rare.offset3),
+        byte1(V::splat(rare.byte1)),
+        byte2(V::splat(rare.byte2)),
+        byte3(V::splat(rare.byte3)) {}
+
+  // Lane i is set when window start j + i holds the bytes.
+  Vector matches(std::size_t j) const noexcept {
+    const Vector two = V::both(V::equal(V::load(at1 + j), byte1), V::equal(V::load(at2 + j), byte2));
+    if constexpr (Bytes == 2) {
+      return two;
+    } else {
+      return V::both(two, V::equal(V::load(at3 + j), byte3));
+    }
+  }
+};
+
+// How a scan ended: with a result, or at a candidate after which it should
+// go on with three bytes.
+struct ScanEnd {
+  bool done;
+  PrefilterResult result;  // when not done, `resume` is where to go on
+};
 
 // Verifies the candidates base + i for the set bits i of `lanes`, lowest
-// first. True when the search ends here, with `result` set.
-inline bool verify_lanes(CandidateVerifier& verifier, std::size_t base, std::uint32_t lanes,
-                         PrefilterResult& result) noexcept {
+// first. True when the scan ends here, with `end` set.
+inline bool verify_lanes(CandidateVerifier& verifier, bool tight, std::size_t base,
+                         std::uint32_t lanes, ScanEnd& end) noexcept {
   while (lanes != 0) {
     const std::size_t j = base + static_cast<std::size_t>(std::countr_zero(lanes));
-    switch (verifier.check(j)) {
+    switch (verifier.check(j, tight)) {
       case Candidate::found:
-        result = {true, j};
+        end = {true, {true, j}};
         return true;
       case Candidate::give_up:
-        result = {false, j + 1};
+        end = {true, {false, j + 1}};
+        return true;
+      case Candidate::tighten:
+        end = {false, {false, j + 1}};
         return true;
       case Candidate::rejected:
         break;
@@ -52,51 +84,57 @@ inline bool verify_lanes(CandidateVerifier& verifier, std::size_t base, std::uin
   return false;
 }
 
-// Complexity: O(last + m) time, O(1) space.
-template <class V>
-inline PrefilterResult prefiltered_search_with(const unsigned char* haystack, std::size_t last,
-                                               const unsigned char* needle, std::size_t m,
-                                               const RareBytePair& pair) noexcept {
+// Scans window starts [from, last] for candidates on `Bytes` bytes.
+// Complexity: O(last - from) plus the verifications.
+template <class V, std::size_t Bytes>
+inline ScanEnd scan(const RareLanes<V, Bytes>& rare, CandidateVerifier& verifier,
+                    std::size_t from, std::size_t last) noexcept {
   constexpr std::size_t width = V::width;
-  CandidateVerifier verifier(haystack, needle, m);
-  PrefilterResult result{false, last + 1};
-  const auto byte1 = V::splat(pair.byte1);
-  const auto byte2 = V::splat(pair.byte2);
-  const unsigned char* at1 = haystack + pair.offset1;
-  const unsigned char* at2 = haystack + pair.offset2;
-
-  std::size_t j = 0;
+  constexpr bool tight = Bytes == 3;
+  ScanEnd end{true, {false, last + 1}};
+  std::size_t j = from;
   // Four vectors per round while they fit, tested together.
   while (j + 4 * width - 1 <= last) {
-    const auto c0 = pair_matches<V>(at1, at2, j, byte1, byte2);
-    const auto c1 = pair_matches<V>(at1, at2, j + width, byte1, byte2);
-    const auto c2 = pair_matches<V>(at1, at2, j + 2 * width, byte1, byte2);
-    const auto c3 = pair_matches<V>(at1, at2, j + 3 * width, byte1, byte2);
+    const auto c0 = rare.matches(j);
+    const auto c1 = rare.matches(j + width);
+    const auto c2 = rare.matches(j + 2 * width);
+    const auto c3 = rare.matches(j + 3 * width);
     if (V::lanes(V::either(V::either(c0, c1), V::either(c2, c3))) != 0) {
-      if (verify_lanes(verifier, j, V::lanes(c0), result) ||
-          verify_lanes(verifier, j + width, V::lanes(c1), result) ||
-          verify_lanes(verifier, j + 2 * width, V::lanes(c2), result) ||
-          verify_lanes(verifier, j + 3 * width, V::lanes(c3), result)) {
-        return result;
+      if (verify_lanes(verifier, tight, j, V::lanes(c0), end) ||
+          verify_lanes(verifier, tight, j + width, V::lanes(c1), end) ||
+          verify_lanes(verifier, tight, j + 2 * width, V::lanes(c2), end) ||
+          verify_lanes(verifier, tight, j + 3 * width, V::lanes(c3), end)) {
+        return end;
       }
     }
     j += 4 * width;
   }
   while (j + width - 1 <= last) {
-    if (verify_lanes(verifier, j, V::lanes(pair_matches<V>(at1, at2, j, byte1, byte2)), result)) {
-      return result;
-    }
+    if (verify_lanes(verifier, tight, j, V::lanes(rare.matches(j)), end)) return end;
     j += width;
   }
   if (j <= last) {
     // Fewer than `width` starts remain: one last vector ending at `last`,
-    // with the lanes before `j` (already searched) cleared.
+    // with the lanes before `j` (already searched) cleared. There are at
+    // least `width` window starts in all, so it begins at one.
     const std::size_t k = last + 1 - width;
-    const std::uint32_t lanes =
-        V::lanes(pair_matches<V>(at1, at2, k, byte1, byte2)) & (~std::uint32_t{0} << (j - k));
-    if (verify_lanes(verifier, k, lanes, result)) return result;
+    const std::uint32_t lanes = V::lanes(rare.matches(k)) & (~std::uint32_t{0} << (j - k));
+    if (verify_lanes(verifier, tight, k, lanes, end)) return end;
   }
-  return {false, last + 1};
+  return {true, {false, last + 1}};
+}
+
+// Complexity: O(last + m) time, O(1) space: each window start is scanned
+// once (on two bytes or, after tightening, on three) and verification is
+// held to about twice the starts passed.
+template <class V>
+inline PrefilterResult prefiltered_search_with(const unsigned char* haystack, std::size_t last,
+                                               const unsigned char* needle, std::size_t m,
+                                               const RareBytes& rare) noexcept {
+  CandidateVerifier verifier(haystack, needle, m);
+  const ScanEnd loose = scan(RareLanes<V, 2>(haystack, rare), verifier, 0, last);
+  if (loose.done || loose.result.resume > last) return loose.result;
+  return scan(RareLanes<V, 3>(haystack, rare), verifier, loose.result.resume, last).result;
 }
 
 }  // namespace

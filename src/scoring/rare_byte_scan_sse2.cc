@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "pair_scan_kernel.h"
+#include "rare_byte_scan_kernel.h"
 #include "rare_byte_prefilter.h"
 
 namespace corvane::scoring {
@@ -31,8 +31,8 @@ struct Sse2Bytes {
 
 PrefilterResult prefiltered_search_sse2(const unsigned char* haystack, std::size_t last,
                                         const unsigned char* needle, std::size_t m,
-                                        const RareBytePair& pair) noexcept {
-  return prefiltered_search_with<Sse2Bytes>(haystack, last, needle, m, pair);
+                                        const RareBytes& rare) noexcept {
+  return prefiltered_search_with<Sse2Bytes>(haystack, last, needle, m, rare);
 }
 
 }  // namespace corvane::scoring

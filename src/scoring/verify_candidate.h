@@ -1,12 +1,15 @@
 // Verification of prefilter candidates, with the budget that keeps the
 // prefiltered search linear and worth its while.
 //
-// Contract: for a needle of at least two bytes, `CandidateVerifier::check(j)`
-// compares the needle with the haystack window starting at j (candidates
-// must come in increasing order) and says `found`, `rejected`, or
-// `give_up`: the candidates have become too costly, all window starts up to
-// j are ruled out, and the caller should go on from j + 1 with a search that
-// needs no prefilter. Verification reads at most 2 * (j + 1) + 2m + 8 bytes
+// Contract: for a needle of at least two bytes, `CandidateVerifier::check(j,
+// tight)` compares the needle with the haystack window starting at j
+// (candidates must come in increasing order; `tight` says whether they were
+// chosen on three bytes rather than two) and says `found`, `rejected`,
+// `tighten` (rejected, and candidates on two bytes have come so thick that
+// the caller should choose them on three from j + 1 on), or `give_up`: the
+// candidates have become too costly, all window starts up to j are ruled
+// out, and the caller should go on from j + 1 with a search that needs no
+// prefilter. Verification reads at most 2 * (j + 1) + 2m + 8 bytes
 // in total up to candidate j, so a prefiltered search stays O(n + m). Only
 // the files holding the candidate loops include this header; everything
 // here has internal linkage, so each copy is compiled for its file's
@@ -20,7 +23,7 @@
 namespace corvane::scoring {
 namespace {
 
-enum class Candidate { rejected, found, give_up };
+enum class Candidate { rejected, found, tighten, give_up };
 
 class CandidateVerifier {
  public:
@@ -29,7 +32,7 @@ class CandidateVerifier {
       : haystack_(haystack), needle_(needle), size_(size) {}
 
   // Complexity: O(len(needle)) time, O(1) space.
-  Candidate check(std::size_t j) noexcept {
+  Candidate check(std::size_t j, bool tight) noexcept {
     const unsigned char* window = haystack_ + j;
     std::size_t compared = size_;
     if (size_ < 8) {
@@ -53,6 +56,9 @@ class CandidateVerifier {
     compared_ += compared;
     const std::size_t passed = j + 1;  // window starts ruled out so far
     if (compared_ > 2 * passed + size_) return Candidate::give_up;
+    if (!tight && candidates_ >= tighten_after && passed < candidates_ * tight_stride) {
+      return Candidate::tighten;
+    }
     if (candidates_ >= warm_up && passed < candidates_ * min_stride) return Candidate::give_up;
     return Candidate::rejected;
   }
@@ -62,6 +68,11 @@ class CandidateVerifier {
   // must on average stand for at least `min_stride` window starts.
   static constexpr std::size_t warm_up = 32;
   static constexpr std::size_t min_stride = 16;
+  // Candidates on two bytes that come more often than once per
+  // `tight_stride` window starts cost more, in verification and in
+  // mispredicted branches, than a third comparison per window.
+  static constexpr std::size_t tighten_after = 8;
+  static constexpr std::size_t tight_stride = 4096;
 
   static std::uint64_t load(const unsigned char* p) noexcept {
     std::uint64_t v;
