@@ -120,6 +120,17 @@ def ascii_block(size=MIB):
     return block
 
 
+def ascii_blocks(count, size=MIB):
+    """`count` different blocks like `ascii_block` (other seeds)."""
+    blocks = []
+    for seed in range(100, 100 + count):
+        block = _prose(ENGLISH_WORDS, size + 64, seed=seed)
+        block = block[: size - 1] + "\n"
+        _check_absent(block, ENGLISH_ABSENT)
+        blocks.append(block)
+    return blocks
+
+
 def ascii_text(size, block=None):
     """`size` bytes of English prose: a prefix of the 1 MiB block, or whole
     repetitions of it when `size` is a multiple of 1 MiB."""
