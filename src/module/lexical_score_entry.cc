@@ -156,20 +156,22 @@ std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
 }
 
-// The score of the common call, two positional ASCII `str`s and a query with
-// words, or nothing; anything else, failures included, takes the general
-// path below, which checks every step in order. Nothing here can fail, so
-// nothing is left to undo when it gives up.
-std::optional<float> plain_call_score(PyObject* const* args, Py_ssize_t nargs,
-                                      PyObject* kwnames) noexcept {
-  if (nargs != static_cast<Py_ssize_t>(parameter_count) || kwnames != nullptr) return std::nullopt;
+// Scores the common call, two positional ASCII `str`s and a query with
+// words, into `score`, or says false; anything else, failures included,
+// takes the general path below, which checks every step in order. Nothing
+// here can fail, so nothing is left to undo when it gives up. (An
+// out-parameter rather than an optional: the float stays in a register.)
+bool plain_call_score(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                      float& score) noexcept {
+  if (nargs != static_cast<Py_ssize_t>(parameter_count) || kwnames != nullptr) return false;
   const auto text = ascii_text(args[0]);
-  if (!text) return std::nullopt;
+  if (!text) return false;
   const auto query = ascii_text(args[1]);
-  if (!query) return std::nullopt;
-  const auto score = scoring::compute_lexical_score(*text, *query);
-  if (!score) return std::nullopt;
-  return *score;
+  if (!query) return false;
+  const auto scored = scoring::compute_lexical_score(*text, *query);
+  if (!scored) return false;
+  score = *scored;
+  return true;
 }
 
 std::expected<PyObject*, PyErr> score_call(PyObject* const* args, Py_ssize_t nargs,
@@ -217,8 +219,9 @@ PyObject* lexical_score_entry(PyObject* /*self*/, PyObject* const* args, Py_ssiz
   // much as scoring a short text; whatever goes wrong in it is handed to the
   // guard, which deals with it as it would have inside.
   try {
-    if (const auto score = plain_call_score(args, nargs, kwnames)) {
-      if (PyObject* result = PyFloat_FromDouble(static_cast<double>(*score))) return result;
+    float score;
+    if (plain_call_score(args, nargs, kwnames, score)) {
+      if (PyObject* result = PyFloat_FromDouble(static_cast<double>(score))) return result;
       return guarded_entry<PyObject*>(
           []() -> std::expected<PyObject*, PyErr> { return check_new(nullptr).release(); },
           nullptr);
