@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +23,11 @@ struct Implementation {
   Hits hits;
   bool available;
 };
+
+// By name: the default printer would show the bytes, padding included.
+void PrintTo(const Implementation& implementation, std::ostream* out) {
+  *out << implementation.name;
+}
 
 std::vector<Implementation> implementations() {
   __builtin_cpu_init();
