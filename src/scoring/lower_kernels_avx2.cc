@@ -13,6 +13,7 @@
 #include "case_tables.h"
 #include "final_sigma.h"
 #include "lower_kernels.h"
+#include "sigma_context.h"
 #include "two_byte_case_shift.h"
 #include "utf8.h"
 
@@ -53,10 +54,11 @@ struct Avx2Bytes {
     return _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0F));
   }
   // Byte shifts stay within 128-bit halves: the permute brings lane 15
-  // next to lane 16 (and zero next to lane 0).
-  static __m256i shift_up(__m256i v) noexcept {
-    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 15);
+  // next to lane 16 (and before's lane 31 next to lane 0).
+  static __m256i shift_up_from(__m256i v, __m256i before) noexcept {
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, before, 0x03), 15);
   }
+  static __m256i saturating_add(__m256i a, __m256i b) noexcept { return _mm256_adds_epu8(a, b); }
   static __m256i select(__m256i mask, __m256i a, __m256i b) noexcept {
     return _mm256_blendv_epi8(b, a, mask);
   }

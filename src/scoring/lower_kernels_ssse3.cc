@@ -14,6 +14,7 @@
 #include "case_tables.h"
 #include "final_sigma.h"
 #include "lower_kernels.h"
+#include "sigma_context.h"
 #include "two_byte_case_shift.h"
 #include "utf8.h"
 
@@ -53,7 +54,10 @@ struct Ssse3Bytes {
   static __m128i high_nibbles(__m128i v) noexcept {
     return _mm_and_si128(_mm_srli_epi16(v, 4), _mm_set1_epi8(0x0F));
   }
-  static __m128i shift_up(__m128i v) noexcept { return _mm_slli_si128(v, 1); }
+  static __m128i shift_up_from(__m128i v, __m128i before) noexcept {
+    return _mm_alignr_epi8(v, before, 15);
+  }
+  static __m128i saturating_add(__m128i a, __m128i b) noexcept { return _mm_adds_epu8(a, b); }
   static __m128i select(__m128i mask, __m128i a, __m128i b) noexcept {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "ascii_lower_portable.h"
 #include "case_tables.h"
 #include "lower_kernels.h"
+#include "sigma_context.h"
 #include "two_byte_case_shift.h"
 #include "utf8.h"
 #if defined(__SSE2__)
@@ -337,7 +339,53 @@ void check_capitals_in_every_lane(TwoByteLowerRun run, std::size_t width) {
   }
 }
 
+// Capital sigmas between every pair of neighbours that the vector tests
+// settle or leave to the scalar scan (letters of several scripts, spaces
+// and punctuation, case-ignorables, other sigmas, the text's ends), moved
+// through every lane of the blocks, so that the neighbours fall in the same
+// block, the one before, or the one after.
+void check_sigma_neighbours(TwoByteLowerRun run, std::size_t width) {
+  const std::u32string_view neighbours[] = {
+      U"Α",  U"ω", U"ά", U"Ώ", U"Σ",  U"ς",      U"a",      U"Z",      U"É",      U"ж",
+      U"Ж",  U" ", U",", U";", U"\n", U"1",      U"'",      U".",      U"\u0301", U"\u00AD",
+      U"«",  U"»", U"Ա", U"ա", U"ΐ",  U"\u03A2", U"\u0387", U"\u2019", U"Α\u0301", U".Α",
+      U". ", U"",
+  };
+  for (const std::u32string_view before : neighbours) {
+    for (const std::u32string_view after : neighbours) {
+      std::u32string core = std::u32string(before) + U"Σ" + std::u32string(after);
+      for (std::size_t shift = 0; shift <= width + 3; ++shift) {
+        // ASCII and Greek filler, so that the sigma's lead and the
+        // neighbours meet block ends at both byte offsets.
+        std::u32string text;
+        for (std::size_t k = 0; k < shift; ++k) text += k % 3 == 0 ? U'β' : U'x';
+        const std::u32string tail = U"ΑΒΓ δε " + core + U" ζη ΘΙ";
+        text += tail + tail;
+        expect_run_matches_naive(run, width, utf8(text));
+        // And with the sigma at the very start or end of the text.
+        expect_run_matches_naive(run, width, utf8(core + text));
+        expect_run_matches_naive(run, width, utf8(text + core));
+        ASSERT_FALSE(testing::Test::HasFailure())
+            << hex(before.empty() ? 0 : before[0]) << " " << hex(after.empty() ? 0 : after[0])
+            << " shift " << shift;
+      }
+      const std::string alone = utf8(core);
+      ASSERT_EQ(lower(alone), naive_lower(alone));
+    }
+  }
+}
+
 #if defined(__x86_64__)
+TEST(TwoByteLower, Avx2SettlesSigmasLikeNaive) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
+  check_sigma_neighbours(lower_two_byte_run_avx2, 32);
+}
+
+TEST(TwoByteLower, Ssse3SettlesSigmasLikeNaive) {
+  if (!__builtin_cpu_supports("ssse3")) GTEST_SKIP() << "no SSSE3";
+  check_sigma_neighbours(lower_two_byte_run_ssse3, 16);
+}
+
 TEST(TwoByteLower, Avx2MatchesNaive) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
   check_two_byte_run(lower_two_byte_run_avx2, 32);
@@ -360,31 +408,80 @@ TEST(ToLowerFull, MatchesNaiveWithCapitalsInEveryLane) {
   }
 }
 
-// The arithmetic of two_byte_case_shift.h against the generated table, for
-// every two-byte code point it claims; and it claims the capitals it is for.
+// The arithmetic of two_byte_case_shift.h against the generated data, for
+// every two-byte code point it claims; it claims the capitals it is for,
+// and for the leads it covers every code point that lowercasing changes.
 TEST(CaseShift, AgreesWithTheLowercaseTable) {
   std::u32string claimed;
   for (char32_t c = 0x80; c < 0x800; ++c) {
     const std::string bytes = utf8_of(c);
-    const unsigned bits = case_shift_bits(static_cast<unsigned char>(bytes[0]),
-                                          static_cast<unsigned char>(bytes[1]));
-    if (bits == 0) continue;
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    const auto cont = static_cast<unsigned char>(bytes[1]);
+    const unsigned bits = case_shift_bits(lead, cont);
+    if (bits == 0) {
+      ASSERT_TRUE(!case_shift_claims_lead(lead) || simple_lowercase(c) == c) << hex(c);
+      continue;
+    }
     claimed += c;
-    const unsigned char* mapped = two_byte_lowercase_at(c);
-    ASSERT_NE(mapped[0], 0) << hex(c);
-    ASSERT_EQ(utf8_of(c + case_shift_delta(bits)),
-              std::string(reinterpret_cast<const char*>(mapped), 2))
-        << hex(c);
+    ASSERT_EQ(c + case_shift_delta(bits, cont), simple_lowercase(c)) << hex(c);
+    ASSERT_EQ(utf8_of(simple_lowercase(c)).size(), 2u) << hex(c);
   }
-  std::u32string wanted;
+  std::u32string wanted = U"\u0386\u0388\u0389\u038A\u038C\u038E\u038F";
   for (char32_t c = 0x00C0; c <= 0x00DE; ++c) {
     if (c != 0x00D7) wanted += c;
   }
   for (char32_t c = 0x0391; c <= 0x03AB; ++c) {
-    if (c != 0x03A2 && c != 0x03A3) wanted += c;
+    if (c != 0x03A2) wanted += c;
   }
   for (char32_t c = 0x0400; c <= 0x042F; ++c) wanted += c;
+  std::sort(wanted.begin(), wanted.end());
   EXPECT_EQ(claimed, wanted);
+}
+
+// The sigma neighbours that sigma_context.h settles must have exactly the
+// properties it says: letters cased and not case-ignorable, breaks neither.
+TEST(SigmaContext, AgreesWithTheProperties) {
+  std::size_t letters = 0;
+  std::size_t breaks = 0;
+  for (char32_t c = 0; c < 0x80; ++c) {
+    const auto b = static_cast<unsigned char>(c);
+    ASSERT_FALSE(sigma_ascii_letter(b) && sigma_ascii_break(b)) << hex(c);
+    if (sigma_ascii_letter(b)) {
+      ASSERT_TRUE(is_cased(c) && !is_case_ignorable(c)) << hex(c);
+      ++letters;
+    }
+    // Every ASCII code point that is neither is a break.
+    ASSERT_EQ(sigma_ascii_break(b), !is_cased(c) && !is_case_ignorable(c)) << hex(c);
+    breaks += sigma_ascii_break(b) ? 1 : 0;
+  }
+  EXPECT_EQ(letters, 52u);
+  EXPECT_EQ(breaks, 128u - 52u - 5u);
+  for (unsigned b = 0x80; b < 0x100; ++b) {
+    ASSERT_FALSE(sigma_ascii_break(static_cast<unsigned char>(b))) << b;
+  }
+  std::size_t two_byte = 0;
+  for (char32_t c = 0x80; c < 0x800; ++c) {
+    const std::string bytes = utf8_of(c);
+    if (!sigma_two_byte_letter(static_cast<unsigned char>(bytes[0]),
+                               static_cast<unsigned char>(bytes[1]))) {
+      continue;
+    }
+    ASSERT_TRUE(is_cased(c) && !is_case_ignorable(c)) << hex(c);
+    ++two_byte;
+  }
+  // Latin-1 (62), Greek (seven accented capitals, U+0390..U+03CF but
+  // U+03A2) and Cyrillic (0x80) letters.
+  EXPECT_EQ(two_byte, 62u + 7u + 0x3Fu + 0x80u);
+  // No continuation byte after a lead that is not one, and no lead byte as
+  // a continuation, counts.
+  for (unsigned lead = 0; lead < 0x100; ++lead) {
+    for (unsigned cont = 0; cont < 0x100; ++cont) {
+      if (lead >= 0xC0 && lead < 0xE0 && cont >= 0x80 && cont < 0xC0) continue;
+      ASSERT_FALSE(sigma_two_byte_letter(static_cast<unsigned char>(lead),
+                                         static_cast<unsigned char>(cont)))
+          << lead << " " << cont;
+    }
+  }
 }
 
 TEST(CaseProperties, AsciiHasExactlyTheListedOnes) {

@@ -1,22 +1,27 @@
-// The two-byte capitals whose lowercase form is the code point plus a fixed
+// The two-byte capitals whose lowercase form is the code point plus an
 // offset, in the form the vector lowercase loop tests them: four 16-byte
-// look-up tables, indexed by nibbles of the lead and continuation bytes.
+// look-up tables, indexed by nibbles of the lead and continuation bytes, and
+// one more for the offsets of the accented Greek capitals.
 //
 // Contract: for a two-byte sequence (lead, cont), `case_shift_bits` is the
 // AND of `case_shift_lead_c[lead & 15]` (leads 0xC0..0xCF) or
 // `case_shift_lead_d[lead & 15]` (0xD0..0xDF), `case_shift_high[cont >> 4]`
-// and `case_shift_low[cont & 15]`. Where it is not zero, the lowercase form
-// of the code point is the code point plus `case_shift_delta(bits)` (0x20
-// or 0x50), which moves the lead byte up by at most one; where it is zero,
-// nothing is claimed. The ranges covered are Latin-1 U+00C0..
-// U+00DE without U+00D7, Greek U+0391..U+03AB without U+03A2 (unassigned)
-// and U+03A3 (Final_Sigma decides it), and Cyrillic U+0400..U+042F: the
-// capitals of running Latin-1, Greek and Russian text. `case_shift_high`
-// is zero for every byte that is not a continuation byte, so in well-formed
-// text only a lane holding a two-byte lead can have bits. The tables are
-// written from those ranges, not generated; a test checks them against the
-// generated data for every two-byte code point.
-// Complexity: O(1) per sequence, four table reads (one vector look-up each).
+// and `case_shift_low[cont & 15]`. Where it is not zero, the simple
+// lowercase form of the code point is the code point plus
+// `case_shift_delta(bits, cont)`: 0x20, plus `bits & 0x30`, plus
+// `case_shift_accent[cont & 15]` where bit 0x80 is set; that moves the lead
+// byte up by at most one. Where it is zero, nothing is claimed. The ranges
+// covered are Latin-1 U+00C0..U+00DE without U+00D7, Greek U+0386,
+// U+0388..U+038A, U+038C, U+038E..U+03AB without U+0390 and U+03A2
+// (U+03A3 is claimed as U+03C3; Final_Sigma may make it U+03C2, one less),
+// and Cyrillic U+0400..U+042F: the capitals of running Latin-1, Greek and
+// Russian text, and for their lead bytes 0xC3, 0xCE and 0xD0 every
+// sequence that lowercasing changes (`case_shift_claims_lead`).
+// `case_shift_high` is zero for every byte that is not a continuation byte,
+// so in well-formed text only a lane holding a two-byte lead can have bits.
+// The tables are written from those ranges, not generated; a test checks
+// them against the generated data for every two-byte code point.
+// Complexity: O(1) per sequence, five table reads (one vector look-up each).
 #pragma once
 
 #include <array>
@@ -35,21 +40,38 @@ struct CaseShiftClass {
   unsigned char bits;
 };
 
-// Every class's offset is 0x20 except the one whose bits include
-// case_shift_extra_bits: their value is added, 0x20 + 0x30 = 0x50.
+// Every class's offset is 0x20 plus its bits in case_shift_extra_bits
+// (0x20 + 0x30 = 0x50), and for the class with case_shift_accent_bit the
+// accent table's entry for the continuation's low nibble.
 inline constexpr unsigned char case_shift_extra_bits = 0x30;
+inline constexpr unsigned char case_shift_accent_bit = 0x80;
 
 inline constexpr CaseShiftClass case_shift_classes[] = {
     {0xC3, 1u << 0x8, 0xFFFF, 0x01},  // U+00C0..U+00CF
     {0xC3, 1u << 0x9, 0x7F7F, 0x02},  // U+00D0..U+00DE without U+00D7 (and U+00DF)
     {0xCE, 1u << 0x9, 0xFFFE, 0x04},  // U+0391..U+039F
-    {0xCE, 1u << 0xA, 0x0FF3, 0x08},  // U+03A0, U+03A1, U+03A4..U+03AB
+    {0xCE, 1u << 0xA, 0x0FFB, 0x08},  // U+03A0..U+03AB without U+03A2
     {0xD0, 3u << 0x9, 0xFFFF, 0x40},  // U+0410..U+042F
     {0xD0, 1u << 0x8, 0xFFFF, case_shift_extra_bits},  // U+0400..U+040F, by 0x50
+    // U+0386, U+0388..U+038A, U+038C, U+038E, U+038F, by the accent table
+    {0xCE, 1u << 0x8, 0xD740, case_shift_accent_bit},
 };
 
-constexpr unsigned case_shift_delta(unsigned bits) noexcept {
-  return bits == 0 ? 0 : 0x20 + (bits & case_shift_extra_bits);
+// By the continuation's low nibble, what the accented Greek capitals add to
+// 0x20: U+0386 to U+03AC, U+0388..U+038A to U+03AD..U+03AF, U+038C to
+// U+03CC, U+038E and U+038F to U+03CD and U+03CE.
+inline constexpr std::array<unsigned char, 16> case_shift_accent = {
+    0, 0, 0, 0, 0, 0, 0x06, 0, 0x05, 0x05, 0x05, 0, 0x20, 0, 0x1F, 0x1F};
+
+constexpr unsigned case_shift_delta(unsigned bits, unsigned char cont) noexcept {
+  if (bits == 0) return 0;
+  return 0x20 + (bits & case_shift_extra_bits) +
+         ((bits & case_shift_accent_bit) != 0 ? case_shift_accent[cont & 15] : 0);
+}
+
+// The lead bytes all of whose changing sequences the classes claim.
+constexpr bool case_shift_claims_lead(unsigned char lead) noexcept {
+  return lead == 0xC3 || lead == 0xCE || lead == 0xD0;
 }
 
 namespace case_shift_detail {
@@ -101,7 +123,8 @@ constexpr bool case_shift_tables_match_classes() {
       }
       const unsigned got = (lead >= 0xD0 ? case_shift_lead_d : case_shift_lead_c)[lead & 15] &
                            case_shift_high[cont >> 4] & case_shift_low[cont & 15];
-      if (got != want || (cont & 0x3Fu) + case_shift_delta(got) >= 0x80) return false;
+      const unsigned char c = static_cast<unsigned char>(cont);
+      if (got != want || (cont & 0x3Fu) + case_shift_delta(got, c) >= 0x80) return false;
     }
   }
   return true;

@@ -20,14 +20,18 @@
 // lane), `look_up` (lane-wise table[index] for indexes below 16),
 // `high_nibbles` (each byte shifted right by four), `select` (mask ? a :
 // b), `equal`, `greater` (signed), `at_least` / `at_most` (unsigned; all
-// comparisons lane-wise, all ones where true), `shift_up` (lane k to lane
-// k + 1, zero into lane 0) and `lanes` (one bit per lane, lane 0 lowest).
+// comparisons lane-wise, all ones where true), `saturating_add`
+// (unsigned), `shift_up_from(v, before)` (lane k of v to lane k + 1,
+// before's last lane into lane 0) and `lanes` (one bit per lane, lane 0
+// lowest).
 // Only per-architecture files include this header, after switching on their
 // instruction set; everything has internal linkage.
 // Complexity: O(size) where size = text.size() - from: per block a fixed
-// number of vector operations (more for a block that holds capitals), plus
-// a table look-up for each capital that the vector arithmetic of
-// two_byte_case_shift.h leaves out, and the Final_Sigma scans.
+// number of vector operations (more while capitals are about, more again
+// for a block that holds a capital sigma), plus a table look-up for each
+// capital that the vector arithmetic of two_byte_case_shift.h leaves out,
+// and the Final_Sigma scans for the sigmas whose neighbours the vector
+// tests of sigma_context.h do not settle.
 #pragma once
 
 #include <array>
@@ -39,10 +43,60 @@
 #include "ascii_lower_kernel.h"
 #include "case_tables.h"
 #include "final_sigma.h"
+#include "sigma_context.h"
 #include "two_byte_case_shift.h"
 
 namespace corvane::scoring {
 namespace {
+
+// Where the code points next to capital sigmas settle Final_Sigma without
+// the property tables (sigma_context.h), for the sigmas whose lead is in a
+// lane of `sigmas`: `lower` where the sigma is U+03C3, `final` where it is
+// U+03C2. `before1`/`before2` are the block's bytes one and two lanes down
+// (the bytes before each lane), `after2`/`after3` two and three lanes up.
+struct SigmaDecisions {
+  std::uint64_t lower;
+  std::uint64_t final;
+};
+
+template <class V>
+inline SigmaDecisions decide_sigmas(std::uint64_t sigmas, decltype(V::splat(0)) before2,
+                                    decltype(V::splat(0)) before1, decltype(V::splat(0)) after2,
+                                    decltype(V::splat(0)) after3) noexcept {
+  const auto low_nibble = V::splat('\x0F');
+  const auto letter_lead = V::table16(sigma_letter_lead.data());
+  const auto letter_high = V::table16(sigma_letter_high.data());
+  const auto letter_low = V::table16(sigma_letter_low.data());
+  const auto break_high = V::table16(sigma_break_high.data());
+  const auto break_low = V::table16(sigma_break_low.data());
+  // The ASCII letter, the ASCII break, and the two-byte letter starting at
+  // the lane of `first` (followed by `second`).
+  const auto ascii_letters = [&](auto first) {
+    return V::lanes(V::in_range(V::either(first, V::splat(0x20)), 'a', 'z'));
+  };
+  const auto ascii_breaks = [&](auto first) {
+    return V::lanes(V::greater(V::both(V::look_up(break_high, V::high_nibbles(first)),
+                                       V::look_up(break_low, V::both(first, low_nibble))),
+                               V::splat(0)));
+  };
+  const auto two_byte_letters = [&](auto first, auto second) {
+    // Leads 0xC3..0xD2 to indexes 0x70..0x7F; everything else to 0x80 or
+    // more, which looks up zero.
+    const auto index =
+        V::saturating_add(V::subtract(first, V::splat('\xC3')), V::splat(0x70));
+    const auto bits = V::both(V::look_up(letter_lead, index),
+                              V::both(V::look_up(letter_high, V::high_nibbles(second)),
+                                      V::look_up(letter_low, V::both(second, low_nibble))));
+    return V::lanes(V::greater(bits, V::splat(0)));
+  };
+  // The code point before a sigma ends one lane down: an ASCII byte there,
+  // or the continuation of a two-byte lead two lanes down.
+  const std::uint64_t before_letter = ascii_letters(before1) | two_byte_letters(before2, before1);
+  const std::uint64_t before_break = ascii_breaks(before1);
+  const std::uint64_t after_letter = ascii_letters(after2) | two_byte_letters(after2, after3);
+  const std::uint64_t after_break = ascii_breaks(after2);
+  return {sigmas & (before_break | after_letter), sigmas & before_letter & after_break};
+}
 
 template <class V>
 inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, char* out) noexcept {
@@ -69,26 +123,27 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
   const auto shift_lead_d = V::table16(case_shift_lead_d.data());
   const auto shift_high = V::table16(case_shift_high.data());
   const auto shift_low = V::table16(case_shift_low.data());
+  const auto shift_accent = V::table16(case_shift_accent.data());
   const auto zero = V::splat(0);
   const char* in = text.data() + from;
   const std::size_t size = text.size() - from;
   const auto* bytes = reinterpret_cast<const unsigned char*>(in);
 
   // Blocks follow one another at a fixed stride, so that the next block's
-  // loads never wait on this block's bytes. A block without a sequence that
-  // lowercasing changes only lowers its ASCII. In one with such sequences,
-  // the common capitals move by arithmetic: the lead lane takes the carry,
-  // the continuation lane (one up) the rest of the offset. A sequence whose
-  // lead is the block's last lane, and every other changed one, goes to the
-  // scalar patch, which leaves a continuation byte beyond the block to the
-  // next block as `pending`.
-  static constexpr auto last_lane = [] {
-    std::array<char, width> lanes{};
-    lanes[width - 1] = '\xFF';
-    return lanes;
-  }();
-  const auto in_last_lane = V::load(last_lane.data());
-  int pending = -1;  // the byte for the next block's lane 0, if any
+  // loads never wait on this block's bytes. While capitals are about, every
+  // block takes the same vector arithmetic whether it holds one or not (on
+  // running text that branch would be a guess). The claimed capitals move
+  // by arithmetic:
+  // the lead lane takes the carry, the continuation lane (one up) the rest
+  // of the offset; for a lead in the block's last lane that rest is added
+  // to the next block's lane 0. Capital sigmas come out as U+03C3; where
+  // the neighbouring code points show a final sigma, the continuation byte
+  // becomes 0x82 (U+03C2), and where they do not settle it, the sigma goes
+  // to the scalar patch with the other changed sequences. The patch leaves
+  // a continuation byte beyond the block to the next block as `pending`.
+  auto carried = zero;  // the previous block's offsets, lane by lane
+  int pending = -1;     // the byte for the next block's lane 0, if any
+  unsigned clean_blocks = 0;  // blocks in a row with nothing but ASCII to change
   std::size_t i = 0;
   while (size - i > width) {
     const auto leads = V::load(in + i);
@@ -111,28 +166,61 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
     std::uint64_t patch = V::lanes(dirty) & before_stop;
 
     auto lowered = lower_ascii_lanes<V>(leads);
-    if (patch != 0) {
-      // The last lane's continuation lies in the next block: not shifted.
-      const auto bits = V::unless(
-          in_last_lane,
-          V::both(V::select(upper_half, V::look_up(shift_lead_d, index),
-                            V::look_up(shift_lead_c, index)),
-                  V::both(V::look_up(shift_high, V::high_nibbles(next)),
-                          V::look_up(shift_low, V::both(next, V::splat('\x0F'))))));
-      const auto unshifted = V::equal(bits, zero);
+    std::uint64_t finals = 0;
+    // After a few blocks without anything the arithmetic changes, blocks
+    // without one skip it; otherwise every block takes it, so that in
+    // running text with capitals the branch does not hinge on each block.
+    // (A block after clean ones has nothing carried into it.)
+    if (clean_blocks >= 4 && patch == 0) {
+    } else {
+      clean_blocks = patch == 0 ? clean_blocks + 1 : 0;
+      const auto next_low = V::both(next, V::splat('\x0F'));
+      const auto bits = V::both(
+          V::select(upper_half, V::look_up(shift_lead_d, index), V::look_up(shift_lead_c, index)),
+          V::both(V::look_up(shift_high, V::high_nibbles(next)), V::look_up(shift_low, next_low)));
       // The code point offset, then how it splits: the lead moves up by one
       // where the continuation's low six bits overflow (the sum stays below
       // 0x80, so the signed comparison is exact).
-      const auto delta = V::add(V::unless(unshifted, V::splat(0x20)),
-                                V::both(bits, V::splat(static_cast<char>(case_shift_extra_bits))));
-      const auto carry = V::greater(V::add(V::both(next, V::splat(0x3F)), delta), V::splat(0x3F));
+      const auto unshifted = V::equal(bits, zero);
+      const auto accent = V::both(V::look_up(shift_accent, next_low), V::greater(zero, bits));
+      const auto delta = V::add(
+          V::add(V::unless(unshifted, V::splat(0x20)),
+                 V::both(bits, V::splat(static_cast<char>(case_shift_extra_bits)))),
+          accent);
+      const auto carry =
+          V::greater(V::add(V::both(next, V::splat(0x3F)), delta), V::splat(0x3F));
       const auto change = V::subtract(delta, V::both(carry, V::splat(0x40)));
-      lowered = V::add(V::subtract(lowered, carry), V::shift_up(change));
-      patch = V::lanes(V::both(dirty, unshifted)) & before_stop;
+      lowered = V::add(V::subtract(lowered, carry), V::shift_up_from(change, carried));
+      carried = change;
+      patch &= V::lanes(unshifted);
+
+      const std::uint64_t sigmas =
+          V::lanes(V::both(V::equal(leads, V::splat('\xCE')), V::equal(next, V::splat('\xA3')))) &
+          before_stop;
+      if (sigmas != 0) {
+        // The neighbours' bytes lie within the text only away from its ends.
+        if (from + i >= 2 && size - i >= width + 3) {
+          const SigmaDecisions decided =
+              decide_sigmas<V>(sigmas, V::load(in + i - 2), V::load(in + i - 1),
+                               V::load(in + i + 2), V::load(in + i + 3));
+          finals = decided.final;
+          patch |= sigmas & ~(decided.lower | decided.final);
+        } else {
+          patch |= sigmas;
+        }
+      }
     }
     V::store(out + i, lowered);
     if (pending >= 0) out[i] = static_cast<char>(pending);
     pending = -1;
+    for (; finals != 0; finals &= finals - 1) {
+      const std::size_t k = static_cast<std::size_t>(std::countr_zero(finals)) + 1;
+      if (k == width) {
+        pending = 0x82;
+      } else {
+        out[i + k] = '\x82';  // U+03C2
+      }
+    }
 
     while (patch != 0) {
       const std::size_t k = i + static_cast<std::size_t>(std::countr_zero(patch));
