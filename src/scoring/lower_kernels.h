@@ -30,6 +30,8 @@ LowerKernels pick_lower_kernels() noexcept;
 
 #if defined(__x86_64__)
 std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept;
+std::size_t lower_two_byte_run_avx512(std::string_view text, std::size_t from,
+                                      char* out) noexcept;
 std::size_t lower_two_byte_run_avx2(std::string_view text, std::size_t from, char* out) noexcept;
 std::size_t lower_two_byte_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
 #endif

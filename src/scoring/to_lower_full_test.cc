@@ -375,7 +375,64 @@ void check_sigma_neighbours(TwoByteLowerRun run, std::size_t width) {
   }
 }
 
+// The capital of a Greek or Cyrillic small letter; other code points stay.
+char32_t capital_of(char32_t c) {
+  if (c == U'ς') return U'Σ';
+  if ((c >= 0x3B1 && c <= 0x3C9) || (c >= 0x430 && c <= 0x44F)) return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  return c == U'ό' ? U'Ό' : c == U'ά' ? U'Ά' : c;
+}
+
+// Seeded prose: Greek and Cyrillic words in lowercase, capitalised or in
+// capitals (sigmas among them), with spaces, punctuation, ASCII words and
+// now and then a run of up to 200 lowercase omegas, so that blocks with
+// capitals follow runs of clean ones (which skip the arithmetic), and an
+// occasional three-byte code point stops the loop.
+std::string seeded_prose(std::uint64_t seed) {
+  const std::u32string_view words[] = {
+      U"λόγος", U"ασ",   U"ς",      U"σοφός",  U"άνθρωπος", U"ώρα", U"οδός'", U"ήλιος.",
+      U"ёлка",  U"мир",  U"сердце", U"ѐ",      U"Ї",        U"the", U"élan",  U"»",
+      U"—",     U"ίσως", U"σσ",     U"ύψος,",  U"αΐ",       U"ъ",   U"1999",  U"ό\u0301σ"};
+  std::u32string text;
+  std::uint64_t state = seed;
+  const auto below = [&](std::uint64_t bound) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return (state >> 33) % bound;
+  };
+  while (text.size() < 3000) {
+    const std::u32string_view word = words[below(std::size(words))];
+    const std::uint64_t form = below(8);  // 0..4 lowercase, 5..6 capitalised, 7 capitals
+    for (std::size_t k = 0; k < word.size(); ++k) {
+      const bool capital = form == 7 || (form >= 5 && k == 0);
+      text += capital ? capital_of(word[k]) : word[k];
+    }
+    text += below(16) == 0 ? std::u32string(below(200), U'ω') : U" ";
+  }
+  return utf8(text);
+}
+
+void check_seeded_prose(TwoByteLowerRun run, std::size_t width) {
+  for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+    expect_run_matches_naive(run, width, seeded_prose(seed));
+    ASSERT_FALSE(testing::Test::HasFailure()) << "seed " << seed;
+  }
+}
+
+TEST(ToLowerFull, MatchesNaiveOnSeededProse) {
+  for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+    const std::string text = seeded_prose(seed);
+    ASSERT_EQ(lower(text), naive_lower(text)) << "seed " << seed;
+  }
+}
+
 #if defined(__x86_64__)
+TEST(TwoByteLower, Avx512SettlesSigmasLikeNaive) {
+  if (!__builtin_cpu_supports("avx512bw") || !__builtin_cpu_supports("avx512vbmi")) {
+    GTEST_SKIP() << "no AVX512BW and VBMI";
+  }
+  check_sigma_neighbours(lower_two_byte_run_avx512, 64);
+}
+
 TEST(TwoByteLower, Avx2SettlesSigmasLikeNaive) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
   check_sigma_neighbours(lower_two_byte_run_avx2, 32);
@@ -386,16 +443,27 @@ TEST(TwoByteLower, Ssse3SettlesSigmasLikeNaive) {
   check_sigma_neighbours(lower_two_byte_run_ssse3, 16);
 }
 
+TEST(TwoByteLower, Avx512MatchesNaive) {
+  if (!__builtin_cpu_supports("avx512bw") || !__builtin_cpu_supports("avx512vbmi")) {
+    GTEST_SKIP() << "no AVX512BW and VBMI";
+  }
+  check_two_byte_run(lower_two_byte_run_avx512, 64);
+  check_capitals_in_every_lane(lower_two_byte_run_avx512, 64);
+  check_seeded_prose(lower_two_byte_run_avx512, 64);
+}
+
 TEST(TwoByteLower, Avx2MatchesNaive) {
   if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2";
   check_two_byte_run(lower_two_byte_run_avx2, 32);
   check_capitals_in_every_lane(lower_two_byte_run_avx2, 32);
+  check_seeded_prose(lower_two_byte_run_avx2, 32);
 }
 
 TEST(TwoByteLower, Ssse3MatchesNaive) {
   if (!__builtin_cpu_supports("ssse3")) GTEST_SKIP() << "no SSSE3";
   check_two_byte_run(lower_two_byte_run_ssse3, 16);
   check_capitals_in_every_lane(lower_two_byte_run_ssse3, 16);
+  check_seeded_prose(lower_two_byte_run_ssse3, 16);
 }
 #endif
 

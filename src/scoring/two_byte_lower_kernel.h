@@ -23,7 +23,12 @@
 // comparisons lane-wise, all ones where true), `saturating_add`
 // (unsigned), `shift_up_from(v, before)` (lane k of v to lane k + 1,
 // before's last lane into lane 0) and `lanes` (one bit per lane, lane 0
-// lowest).
+// lowest). Comparisons may give a mask type of V's own instead of a vector,
+// as long as the operations above take it where they take their results.
+// Optionally (`LeadLookUp`), `lead_table(c, d)` and `look_up_lead(table,
+// leads)`: lane-wise c[lead & 15] for leads 0xC0..0xCF and d[lead & 15] for
+// 0xD0..0xDF in one look-up, anything for other bytes; and (`LanePut`)
+// `put(v, mask, b)`: v with byte b in the lanes of a `lanes`-style mask.
 // Only per-architecture files include this header, after switching on their
 // instruction set; everything has internal linkage.
 // Complexity: O(size) where size = text.size() - from: per block a fixed
@@ -36,6 +41,7 @@
 
 #include <array>
 #include <bit>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -48,6 +54,17 @@
 
 namespace corvane::scoring {
 namespace {
+
+// The optional operations of V (see above).
+template <class V>
+concept LeadLookUp = requires(decltype(V::splat(0)) v) {
+  V::look_up_lead(V::lead_table(v, v), v);
+};
+
+template <class V>
+concept LanePut = requires(decltype(V::splat(0)) v, std::uint64_t mask) {
+  { V::put(v, mask, '\x82') } -> std::same_as<decltype(V::splat(0))>;
+};
 
 // Where the code points next to capital sigmas settle Final_Sigma without
 // the property tables (sigma_context.h), for the sigmas whose lead is in a
@@ -118,9 +135,32 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
   const auto low_d = V::select(used_d, dirty_low_d, V::splat('\xFF'));
   const auto width_c = V::both(used_c, V::subtract(dirty_high_c, dirty_low_c));
   const auto width_d = V::both(used_d, V::subtract(dirty_high_d, dirty_low_d));
+  // The table entry of each lane's lead. In lanes that hold no two-byte
+  // lead, the next byte is no continuation byte, which every use of an
+  // entry needs before it counts; so what they look up does not matter.
+  const auto by_lead = [](auto table_c, auto table_d) {
+    if constexpr (LeadLookUp<V>) {
+      return V::lead_table(table_c, table_d);
+    } else {
+      return std::array{table_c, table_d};
+    }
+  };
+  const auto look_up_lead = [](const auto& table, auto leads) {
+    if constexpr (LeadLookUp<V>) {
+      return V::look_up_lead(table, leads);
+    } else {
+      // Leads 0xD0..0xDF take the second table (and so do ASCII lanes and
+      // stops).
+      const auto index = V::both(leads, V::splat('\x0F'));
+      return V::select(V::greater(leads, V::splat('\xCF')), V::look_up(table[1], index),
+                       V::look_up(table[0], index));
+    }
+  };
+  const auto dirty_low = by_lead(low_c, low_d);
+  const auto dirty_width = by_lead(width_c, width_d);
   // The capitals lowered by arithmetic (two_byte_case_shift.h).
-  const auto shift_lead_c = V::table16(case_shift_lead_c.data());
-  const auto shift_lead_d = V::table16(case_shift_lead_d.data());
+  const auto shift_lead =
+      by_lead(V::table16(case_shift_lead_c.data()), V::table16(case_shift_lead_d.data()));
   const auto shift_high = V::table16(case_shift_high.data());
   const auto shift_low = V::table16(case_shift_low.data());
   const auto shift_accent = V::table16(case_shift_accent.data());
@@ -155,14 +195,8 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
     const std::uint64_t before_stop =
         stops != 0 ? (std::uint64_t{1} << std::countr_zero(stops)) - 1 : ~std::uint64_t{0};
 
-    // Leads 0xD0..0xDF take the second tables (and so do ASCII lanes and
-    // stops, which no table entry can match).
-    const auto upper_half = V::greater(leads, V::splat('\xCF'));
-    const auto index = V::both(leads, V::splat('\x0F'));
-    const auto low = V::select(upper_half, V::look_up(low_d, index), V::look_up(low_c, index));
-    const auto range =
-        V::select(upper_half, V::look_up(width_d, index), V::look_up(width_c, index));
-    const auto dirty = V::at_most(V::subtract(next, low), range);
+    const auto dirty = V::at_most(V::subtract(next, look_up_lead(dirty_low, leads)),
+                                  look_up_lead(dirty_width, leads));
     std::uint64_t patch = V::lanes(dirty) & before_stop;
 
     auto lowered = lower_ascii_lanes<V>(leads);
@@ -176,7 +210,7 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
       clean_blocks = patch == 0 ? clean_blocks + 1 : 0;
       const auto next_low = V::both(next, V::splat('\x0F'));
       const auto bits = V::both(
-          V::select(upper_half, V::look_up(shift_lead_d, index), V::look_up(shift_lead_c, index)),
+          look_up_lead(shift_lead, leads),
           V::both(V::look_up(shift_high, V::high_nibbles(next)), V::look_up(shift_low, next_low)));
       // The code point offset, then how it splits: the lead moves up by one
       // where the continuation's low six bits overflow (the sum stays below
@@ -210,9 +244,17 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
         }
       }
     }
+    if constexpr (LanePut<V>) {
+      // A final sigma's continuation lane is one up from its lead.
+      lowered = V::put(lowered, finals << 1, '\x82');  // U+03C2
+    }
     V::store(out + i, lowered);
     if (pending >= 0) out[i] = static_cast<char>(pending);
     pending = -1;
+    if constexpr (LanePut<V>) {
+      if ((finals >> (width - 1)) != 0) pending = 0x82;
+      finals = 0;
+    }
     for (; finals != 0; finals &= finals - 1) {
       const std::size_t k = static_cast<std::size_t>(std::countr_zero(finals)) + 1;
       if (k == width) {
