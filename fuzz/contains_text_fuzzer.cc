@@ -17,7 +17,7 @@
 // Checked: `contains_text` against a naive search over code points; the
 // Two-Way searcher's first match at or after an offset against a naive byte
 // search; the rare bytes; and every prefiltered search (portable, SSE2,
-// AVX2) against the others and against the naive search.
+// AVX2, AVX-512) against the others and against the naive search.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -158,6 +158,9 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
   if (last + 1 >= 16) expect("prefiltered_search_sse2", scoring::prefiltered_search_sse2(h, last, x, m, rare));
   if (last + 1 >= 32 && __builtin_cpu_supports("avx2")) {
     expect("prefiltered_search_avx2", scoring::prefiltered_search_avx2(h, last, x, m, rare));
+  }
+  if (last + 1 >= 64 && __builtin_cpu_supports("avx512bw")) {
+    expect("prefiltered_search_avx512", scoring::prefiltered_search_avx512(h, last, x, m, rare));
   }
 #endif
 }

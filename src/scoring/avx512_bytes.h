@@ -9,7 +9,7 @@
 // vectors of the other versions; and the optional `lead_table`,
 // `look_up_lead` (which needs AVX512VBMI) and `put`. Include it only where
 // AVX512BW and AVX512VBMI are switched on for the code that uses it
-// (lower_kernels.cc does so with a target pragma), and call that code only
+// (lower_kernels_avx512.cc does so with a target pragma), and call that code only
 // after a run-time check that the CPU has both.
 // Complexity: O(1) per operation.
 #pragma once

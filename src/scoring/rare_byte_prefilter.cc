@@ -74,8 +74,14 @@ PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::
 
 PrefilteredSearch prefiltered_search_for(std::size_t window_starts) noexcept {
 #if defined(__x86_64__)
-  // The CPU's features are read once by the runtime at start-up; this only
-  // tests a bit of that record.
+  // The CPU's features are read once, on first use; after that this only
+  // tests bits of that record. (The AVX-512 check includes the operating
+  // system's support for the wider registers.)
+  static const bool avx512 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512bw") != 0;
+  }();
+  if (window_starts >= 64 && avx512) return prefiltered_search_avx512;
   if (window_starts >= 32 && __builtin_cpu_supports("avx2")) return prefiltered_search_avx2;
   if (window_starts >= 16) return prefiltered_search_sse2;
 #else

@@ -14,7 +14,7 @@
 // can foresee on text it has not seen. It stops at the first occurrence, at
 // the end, or when even those candidates cost too much.
 // `prefiltered_search_for` gives the fastest implementation for the running
-// CPU and the number of window starts: AVX2 or SSE2 on x86-64, a byte loop
+// CPU and the number of window starts: AVX-512BW, AVX2 or SSE2 on x86-64, a byte loop
 // elsewhere and for very short haystacks. All give identical results (the
 // same candidates are verified, tightening at the same one), read only
 // haystack[0, last + m) and needle[0, m), and keep no state between calls.
@@ -62,13 +62,17 @@ PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::
 
 #if defined(__x86_64__)
 // Vector implementations. Extra precondition: last + 1 >= the vector width
-// (16 for SSE2, 32 for AVX2); the AVX2 one needs a CPU with AVX2.
+// (16 for SSE2, 32 for AVX2, 64 for AVX-512BW); the AVX2 and AVX-512 ones
+// need a CPU with those.
 PrefilterResult prefiltered_search_sse2(const unsigned char* haystack, std::size_t last,
                                         const unsigned char* needle, std::size_t m,
                                         const RareBytes& rare) noexcept;
 PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size_t last,
                                         const unsigned char* needle, std::size_t m,
                                         const RareBytes& rare) noexcept;
+PrefilterResult prefiltered_search_avx512(const unsigned char* haystack, std::size_t last,
+                                          const unsigned char* needle, std::size_t m,
+                                          const RareBytes& rare) noexcept;
 #endif
 
 }  // namespace corvane::scoring

@@ -3,9 +3,10 @@
 //
 // Contract: `prefiltered_search_with<V>` gives the results of
 // `prefiltered_search_bytewise` (rare_byte_prefilter.h) for last + 1 >=
-// V::width. `V` supplies a vector of V::width bytes and six operations:
-// `splat` (every lane one byte), `load` (unaligned), `equal` (lane-wise, all
-// ones where equal), `both` (and), `either` (or) and `lanes` (one bit per
+// V::width. `V` supplies a vector of V::width bytes (at most 64) and six
+// operations: `splat` (every lane one byte), `load` (unaligned), `equal`
+// (lane-wise; all ones where equal, or a mask with those lanes set), `both`
+// (and) and `either` (or) of two such results, and `lanes` (one bit per
 // lane, lane 0 lowest). Only the per-architecture files include this
 // header, each after switching on its instruction set, so that the loop is
 // compiled for that set; everything here has internal linkage so no copy
@@ -27,6 +28,7 @@ namespace {
 template <class V, std::size_t Bytes>
 struct RareLanes {
   using Vector = decltype(V::splat(0));
+  using Lanes = decltype(V::equal(V::splat(0), V::splat(0)));
   const unsigned char* at1;
   const unsigned char* at2;
   const unsigned char* at3;
@@ -43,8 +45,8 @@ struct RareLanes {
         byte3(V::splat(rare.byte3)) {}
 
   // Lane i is set when window start j + i holds the bytes.
-  Vector matches(std::size_t j) const noexcept {
-    const Vector two = V::both(V::equal(V::load(at1 + j), byte1), V::equal(V::load(at2 + j), byte2));
+  Lanes matches(std::size_t j) const noexcept {
+    const Lanes two = V::both(V::equal(V::load(at1 + j), byte1), V::equal(V::load(at2 + j), byte2));
     if constexpr (Bytes == 2) {
       return two;
     } else {
@@ -63,7 +65,7 @@ struct ScanEnd {
 // Verifies the candidates base + i for the set bits i of `lanes`, lowest
 // first. True when the scan ends here, with `end` set.
 inline bool verify_lanes(CandidateVerifier& verifier, bool tight, std::size_t base,
-                         std::uint32_t lanes, ScanEnd& end) noexcept {
+                         std::uint64_t lanes, ScanEnd& end) noexcept {
   while (lanes != 0) {
     const std::size_t j = base + static_cast<std::size_t>(std::countr_zero(lanes));
     switch (verifier.check(j, tight)) {
@@ -118,7 +120,7 @@ inline ScanEnd scan(const RareLanes<V, Bytes>& rare, CandidateVerifier& verifier
     // with the lanes before `j` (already searched) cleared. There are at
     // least `width` window starts in all, so it begins at one.
     const std::size_t k = last + 1 - width;
-    const std::uint32_t lanes = V::lanes(rare.matches(k)) & (~std::uint32_t{0} << (j - k));
+    const std::uint64_t lanes = V::lanes(rare.matches(k)) & (~std::uint64_t{0} << (j - k));
     if (verify_lanes(verifier, tight, k, lanes, end)) return end;
   }
   return {true, {false, last + 1}};
