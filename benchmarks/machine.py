@@ -5,6 +5,7 @@ import glob
 import os
 import platform
 import re
+import subprocess
 import sys
 
 
@@ -23,7 +24,23 @@ def cpu():
         "cores": os.cpu_count(),
         "usable_cores": len(os.sched_getaffinity(0)),
         "system": f"{platform.system()} {platform.release()}",
+        "last_level_cache_bytes": last_level_cache_bytes(),
     }
+
+
+def last_level_cache_bytes():
+    """The largest data or unified cache, as the C library reports it
+    (`getconf`, which reads the CPU itself), or None where it cannot say."""
+    largest = 0
+    for level in ("LEVEL1_DCACHE_SIZE", "LEVEL2_CACHE_SIZE", "LEVEL3_CACHE_SIZE", "LEVEL4_CACHE_SIZE"):
+        try:
+            out = subprocess.run(["getconf", level], capture_output=True, text=True, timeout=10)
+        except (OSError, subprocess.SubprocessError):
+            return None
+        value = out.stdout.strip()
+        if out.returncode == 0 and value.isdigit():
+            largest = max(largest, int(value))
+    return largest or None
 
 
 def interpreter():

@@ -294,8 +294,17 @@ def measure_lengths(bench, targets, sizes, block):
                      "speedup": peer_ns / module, **limit})
     per_byte = [r["module_ns_per_byte"] for r in rows]
     spread = max(per_byte) / min(per_byte)
-    row = targets.check("text length", "ns/byte max/min", spread, 1.5, False)
-    return {"sizes": rows, "per_byte_spread": spread, "target": row}
+    # The named cache effect: a text larger than the last-level cache comes
+    # from main memory, which slows the machine's own limit as much (see its
+    # column). The target is judged on the texts that fit; the spread over
+    # all of them is reported beside it.
+    cache = machine.last_level_cache_bytes()
+    fitting = [r["module_ns_per_byte"] for r in rows if cache is None or r["bytes"] <= cache]
+    in_cache = max(fitting) / min(fitting) if len(fitting) >= 2 else spread
+    row = targets.check("text length", "ns/byte max/min, texts within the last-level cache", in_cache, 1.5,
+                        False)
+    return {"sizes": rows, "per_byte_spread": spread, "in_cache_spread": in_cache,
+            "last_level_cache_bytes": cache, "target": row}
 
 
 def measure_query_lengths(bench, text, words):
@@ -463,8 +472,10 @@ def print_report(r):
              f"{s['peer_ns_per_byte']:.3f}", f"{s['limit_ns_per_byte']:.3f}",
              f"{s['fresh_copy_ns'] / s['bytes']:.3f}", f"{s['speedup']:.1f}x",
              f"{s['x_limit']:.2f}x"] for s in L["sizes"]]
-    print_table(f"Text length (ASCII prose, 4 absent words): module ns/byte varies {L['per_byte_spread']:.2f}x, "
-                f"{verdict(L['target'])} (<=1.5x)",
+    cache = L.get("last_level_cache_bytes")
+    within = f"within the {fmt_size(cache)} last-level cache " if cache else ""
+    print_table(f"Text length (ASCII prose, 4 absent words): module ns/byte varies {L['in_cache_spread']:.2f}x "
+                f"{within}({L['per_byte_spread']:.2f}x over all sizes), {verdict(L['target'])} (<=1.5x)",
                 ["text", "module", "module ns/B", "peer ns/B", "limit ns/B", "fresh copy ns/B", "speed-up",
                  "x limit"], rows)
     print("  limit = memcpy into a buffer in use + 4 memchr; fresh copy = allocate, fault in and fill a new buffer")
