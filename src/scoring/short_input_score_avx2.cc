@@ -18,17 +18,14 @@
 #pragma GCC target("avx2,bmi,bmi2")
 #endif
 
+#include "avx2_bytes.h"
 #include "short_input_kernel.h"
 
 namespace corvane::scoring {
 namespace {
 
-struct Avx2ShortBytes {
-  static constexpr std::size_t width = 32;
-  static __m256i splat(char b) noexcept { return _mm256_set1_epi8(b); }
-  static __m256i load(const char* p) noexcept {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  }
+// The lowercase loops' operations, and what the short-input kernel adds.
+struct Avx2ShortBytes : Avx2Bytes {
   static __m256i load_partial(const char* p, std::size_t size) noexcept {
     if (size == width) return load(p);
     if (size > 16) {
@@ -37,19 +34,8 @@ struct Avx2ShortBytes {
     }
     return _mm256_zextsi128_si256(load_partial_sse2(p, size));
   }
-  static void store(char* p, __m256i v) noexcept {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  }
-  static __m256i either(__m256i a, __m256i b) noexcept { return _mm256_or_si256(a, b); }
-  static __m256i both(__m256i a, __m256i b) noexcept { return _mm256_and_si256(a, b); }
-  static __m256i equal(__m256i a, __m256i b) noexcept { return _mm256_cmpeq_epi8(a, b); }
-  static __m256i in_range(__m256i v, char lo, char hi) noexcept {
-    const __m256i shifted = _mm256_add_epi8(v, _mm256_set1_epi8(static_cast<char>(0x80 - lo)));
-    return _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0x80 + (hi - lo) + 1)), shifted);
-  }
-  static std::uint64_t lanes(__m256i v) noexcept {
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
-  }
+  // Wide enough to shift into place in a 64-bit mask.
+  static std::uint64_t lanes(__m256i v) noexcept { return Avx2Bytes::lanes(v); }
 };
 
 }  // namespace
