@@ -11,10 +11,15 @@ def _size_label(n):
     return f"{n // (1024 * 1024)}M" if n >= 1024 * 1024 else f"{n // 1024}K"
 
 
-def _bars_with_target(ax, labels, values, target, title, ylabel, higher_is_better=True, log=False):
-    colours = ["tab:green" if (v >= target if higher_is_better else v <= target) else "tab:red" for v in values]
+def _bars_with_target(ax, labels, values, target, title, ylabel, higher_is_better=True, log=False,
+                      judged=None, target_label=None):
+    """Bars against a target line; only the bars whose index is in `judged`
+    (all, by default) are coloured by it, the rest are grey."""
+    judged = range(len(values)) if judged is None else judged
+    colours = [("tab:green" if (v >= target if higher_is_better else v <= target) else "tab:red")
+               if i in judged else "tab:gray" for i, v in enumerate(values)]
     ax.bar(range(len(values)), values, color=colours)
-    ax.axhline(target, color="black", linestyle="--", linewidth=1, label=f"target {target}")
+    ax.axhline(target, color="black", linestyle="--", linewidth=1, label=target_label or f"target {target}")
     ax.set_xticks(range(len(values)), labels, rotation=30, ha="right", fontsize=8)
     ax.set_title(title, fontsize=10)
     ax.set_ylabel(ylabel)
@@ -57,7 +62,7 @@ def draw(results, path):
     labels = ["ASCII 1M", "Greek 1M", "Cyrillic 1M"] + [f"ASCII {_size_label(s['bytes'])}" for s in lengths]
     values = [c["ascii"]["x_limit"], c["greek"]["x_limit"], c["cyrillic"]["x_limit"]] + [s["x_limit"] for s in lengths]
     _bars_with_target(axes[0][1], labels, values, 2.5, "module time / (memcpy + memchr per word)", "x limit",
-                      higher_is_better=False)
+                      higher_is_better=False, judged=[0], target_label="target 2.5 (ASCII 1 MiB; grey: none)")
 
     # Time per byte against text length.
     ax = axes[0][2]
@@ -68,7 +73,13 @@ def draw(results, path):
     ax.set_xscale("log", base=2)
     ax.set_yscale("log")
     ax.set_xticks(sizes, [_size_label(n) for n in sizes], fontsize=8)
-    ax.set_title(f"ns per byte vs text length (spread {c['text_length']['per_byte_spread']:.2f}x)", fontsize=10)
+    L = c["text_length"]
+    within = L.get("in_cache_spread", L["per_byte_spread"])
+    ax.set_title(f"ns per byte vs text length (spread {within:.2f}x within the last-level cache, "
+                 f"{L['per_byte_spread']:.2f}x in all)", fontsize=10)
+    cache = L.get("last_level_cache_bytes")
+    if cache:
+        ax.axvline(cache, color="grey", linestyle=":", linewidth=1, label="last-level cache")
     ax.set_ylabel("ns / byte")
     ax.legend(fontsize=7)
 
