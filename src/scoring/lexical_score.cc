@@ -28,24 +28,9 @@ constexpr std::size_t kChunkBytes = 32 * 1024;
 // than searched for one.
 constexpr std::size_t kBoundarySearchBytes = 1024;
 
-}  // namespace
-
-std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
-                                                                  std::string_view query) {
-  if (trim_white_space(query).empty()) {
-    return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
-  }
-  return word_hit_ratio(text, query);
-}
-
-float word_hit_ratio(std::string_view text, std::string_view query) {
-  if constexpr (kHasShortInputPath) {
-    if (fits_short_input(text, query)) {
-      if (const auto counts = short_input_hits(text, query)) {
-        return counts->words == 0 ? 0.0f : hit_ratio(counts->hits, counts->words);
-      }
-    }
-  }
+// word_hit_ratio for any input, piece by piece. Callers that have tried
+// the short path already come here directly, so that it runs once a call.
+float piecewise_hit_ratio(std::string_view text, std::string_view query) {
   // Each word is lowercased once, by itself, into one pool.
   std::size_t count = 0;
   for_each_word(query, [&](std::string_view) { ++count; });
@@ -103,6 +88,27 @@ float word_hit_ratio(std::string_view text, std::string_view query) {
   }
 
   return hit_ratio(hits, count);
+}
+
+}  // namespace
+
+std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
+                                                                  std::string_view query) {
+  if (trim_white_space(query).empty()) {
+    return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
+  }
+  return piecewise_hit_ratio(text, query);
+}
+
+float word_hit_ratio(std::string_view text, std::string_view query) {
+  if constexpr (kHasShortInputPath) {
+    if (fits_short_input(text, query)) {
+      if (const auto counts = short_input_hits(text, query)) {
+        return counts->words == 0 ? 0.0f : hit_ratio(counts->hits, counts->words);
+      }
+    }
+  }
+  return piecewise_hit_ratio(text, query);
 }
 
 }  // namespace corvane::scoring

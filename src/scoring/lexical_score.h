@@ -27,7 +27,8 @@ inline float hit_ratio(std::uint64_t hits, std::uint64_t words) noexcept {
   return static_cast<float>(hits) / static_cast<float>(words);
 }
 
-// compute_lexical_score for the inputs that the short path does not score.
+// compute_lexical_score without the short path (which the inline part below
+// has tried): for inputs too long for it, or that it leaves over.
 std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
                                                                   std::string_view query);
 

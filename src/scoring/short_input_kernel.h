@@ -210,9 +210,7 @@ struct ShortInput {
         q.store(lowered_query);
         return score(text, AsciiWords{lowered_query, in_words});
       }
-      bool any = false;
-      for_each_word(query, [&](std::string_view) { any = true; });
-      if (!any) return ShortWordHits{0, 0};
+      if (trim_white_space(query).empty()) return ShortWordHits{0, 0};
       return score(text, AnyWords{query, lowered_query});
     });
   }
