@@ -1,14 +1,18 @@
-// SSE2 byte-vector operations for the ASCII lowercase kernel.
+// Byte-vector operations on 16-byte SSE2 vectors, for the loops written once
+// for every instruction set (ascii_lower_kernel.h, rare_byte_scan_kernel.h,
+// short_input_kernel.h; the SSSE3 lowercase loop adds its own on top).
 //
-// Contract: `Sse2Bytes` supplies the operations that ascii_lower_kernel.h
-// lists, on 16-byte vectors. SSE2 is part of every x86-64 CPU, so no
-// run-time check is needed. Include only where __SSE2__ is defined.
+// Contract: `Sse2Bytes` supplies the operations those loops name, on
+// __m128i; comparisons give all-ones lanes where true, and `lanes` one bit
+// per lane, lane 0 lowest. SSE2 is part of every x86-64 CPU, so no run-time
+// check is needed. Include only where __SSE2__ is defined.
 #pragma once
 
 #include <emmintrin.h>
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 
 namespace corvane::scoring {
 namespace {
@@ -24,6 +28,10 @@ struct Sse2Bytes {
   }
   static __m128i either(__m128i a, __m128i b) noexcept { return _mm_or_si128(a, b); }
   static __m128i both(__m128i a, __m128i b) noexcept { return _mm_and_si128(a, b); }
+  static __m128i equal(__m128i a, __m128i b) noexcept { return _mm_cmpeq_epi8(a, b); }
+  static std::uint64_t lanes(__m128i v) noexcept {
+    return static_cast<unsigned>(_mm_movemask_epi8(v));
+  }
   // Shifts lo..hi to the bottom of the signed range, where one signed
   // comparison tests both bounds.
   static __m128i in_range(__m128i v, char lo, char hi) noexcept {

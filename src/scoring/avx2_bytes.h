@@ -1,6 +1,6 @@
 // Byte-vector operations on 32-byte AVX2 vectors, for the loops written
 // once for every instruction set (ascii_lower_kernel.h,
-// two_byte_lower_kernel.h, short_input_kernel.h).
+// two_byte_lower_kernel.h, rare_byte_scan_kernel.h, short_input_kernel.h).
 //
 // Contract: `Avx2Bytes` supplies the operations those loops name, on
 // __m256i, with the same lane-wise meaning as the SSE2/SSSE3 versions;
@@ -64,7 +64,7 @@ struct Avx2Bytes {
     const __m256i shifted = _mm256_add_epi8(v, _mm256_set1_epi8(static_cast<char>(0x80 - lo)));
     return _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0x80 + (hi - lo) + 1)), shifted);
   }
-  static std::uint32_t lanes(__m256i v) noexcept {
+  static std::uint64_t lanes(__m256i v) noexcept {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
   }
   static std::size_t ascii_prefix(__m256i v) noexcept {

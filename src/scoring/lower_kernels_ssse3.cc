@@ -27,29 +27,20 @@
 #pragma GCC target("ssse3")
 #endif
 
+#include "ascii_lower_sse2.h"
 #include "two_byte_lower_kernel.h"
 
 namespace corvane::scoring {
 namespace {
 
-struct Ssse3Bytes {
-  static constexpr std::size_t width = 16;
-  static __m128i splat(char b) noexcept { return _mm_set1_epi8(b); }
-  static __m128i load(const char* p) noexcept {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  }
-  static void store(char* p, __m128i v) noexcept {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-  }
+// The SSE2 operations, and what the two-byte loop needs besides.
+struct Ssse3Bytes : Sse2Bytes {
   static __m128i table16(const unsigned char* p) noexcept {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   }
-  static __m128i either(__m128i a, __m128i b) noexcept { return _mm_or_si128(a, b); }
-  static __m128i both(__m128i a, __m128i b) noexcept { return _mm_and_si128(a, b); }
   static __m128i unless(__m128i mask, __m128i v) noexcept { return _mm_andnot_si128(mask, v); }
   static __m128i add(__m128i a, __m128i b) noexcept { return _mm_add_epi8(a, b); }
   static __m128i subtract(__m128i a, __m128i b) noexcept { return _mm_sub_epi8(a, b); }
-  static __m128i equal(__m128i a, __m128i b) noexcept { return _mm_cmpeq_epi8(a, b); }
   static __m128i greater(__m128i a, __m128i b) noexcept { return _mm_cmpgt_epi8(a, b); }
   static __m128i high_nibbles(__m128i v) noexcept {
     return _mm_and_si128(_mm_srli_epi16(v, 4), _mm_set1_epi8(0x0F));
@@ -69,13 +60,6 @@ struct Ssse3Bytes {
   }
   static __m128i at_most(__m128i v, __m128i bound) noexcept {
     return _mm_cmpeq_epi8(_mm_min_epu8(v, bound), v);
-  }
-  static __m128i in_range(__m128i v, char lo, char hi) noexcept {
-    const __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - lo)));
-    return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + (hi - lo) + 1)));
-  }
-  static std::uint32_t lanes(__m128i v) noexcept {
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(v));
   }
 };
 

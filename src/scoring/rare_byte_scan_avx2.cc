@@ -21,26 +21,10 @@
 #pragma GCC target("avx2")
 #endif
 
+#include "avx2_bytes.h"
 #include "rare_byte_scan_kernel.h"
 
 namespace corvane::scoring {
-namespace {
-
-struct Avx2Bytes {
-  static constexpr std::size_t width = 32;
-  static __m256i splat(unsigned char b) noexcept { return _mm256_set1_epi8(static_cast<char>(b)); }
-  static __m256i load(const unsigned char* p) noexcept {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  }
-  static __m256i equal(__m256i a, __m256i b) noexcept { return _mm256_cmpeq_epi8(a, b); }
-  static __m256i both(__m256i a, __m256i b) noexcept { return _mm256_and_si256(a, b); }
-  static __m256i either(__m256i a, __m256i b) noexcept { return _mm256_or_si256(a, b); }
-  static std::uint32_t lanes(__m256i a) noexcept {
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
-  }
-};
-
-}  // namespace
 
 PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size_t last,
                                         const unsigned char* needle, std::size_t m,

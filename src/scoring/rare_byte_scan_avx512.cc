@@ -29,8 +29,8 @@ namespace {
 
 struct Avx512ScanBytes {
   static constexpr std::size_t width = 64;
-  static __m512i splat(unsigned char b) noexcept { return _mm512_set1_epi8(static_cast<char>(b)); }
-  static __m512i load(const unsigned char* p) noexcept { return _mm512_loadu_si512(p); }
+  static __m512i splat(char b) noexcept { return _mm512_set1_epi8(b); }
+  static __m512i load(const char* p) noexcept { return _mm512_loadu_si512(p); }
   static __mmask64 equal(__m512i a, __m512i b) noexcept { return _mm512_cmpeq_epi8_mask(a, b); }
   static __mmask64 both(__mmask64 a, __mmask64 b) noexcept { return _kand_mask64(a, b); }
   static __mmask64 either(__mmask64 a, __mmask64 b) noexcept { return _kor_mask64(a, b); }

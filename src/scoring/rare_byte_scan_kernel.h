@@ -4,7 +4,8 @@
 // Contract: `prefiltered_search_with<V>` gives the results of
 // `prefiltered_search_bytewise` (rare_byte_prefilter.h) for last + 1 >=
 // V::width. `V` supplies a vector of V::width bytes (at most 64) and six
-// operations: `splat` (every lane one byte), `load` (unaligned), `equal`
+// operations: `splat` (every lane one byte), `load` (unaligned, from
+// `const char*`), `equal`
 // (lane-wise; all ones where equal, or a mask with those lanes set), `both`
 // (and) and `either` (or) of two such results, and `lanes` (one bit per
 // lane, lane 0 lowest). Only the per-architecture files include this
@@ -29,20 +30,20 @@ template <class V, std::size_t Bytes>
 struct RareLanes {
   using Vector = decltype(V::splat(0));
   using Lanes = decltype(V::equal(V::splat(0), V::splat(0)));
-  const unsigned char* at1;
-  const unsigned char* at2;
-  const unsigned char* at3;
+  const char* at1;
+  const char* at2;
+  const char* at3;
   Vector byte1;
   Vector byte2;
   Vector byte3;
 
   RareLanes(const unsigned char* haystack, const RareBytes& rare) noexcept
-      : at1(haystack + rare.offset1),
-        at2(haystack + rare.offset2),
-        at3(haystack + rare.offset3),
-        byte1(V::splat(rare.byte1)),
-        byte2(V::splat(rare.byte2)),
-        byte3(V::splat(rare.byte3)) {}
+      : at1(reinterpret_cast<const char*>(haystack) + rare.offset1),
+        at2(reinterpret_cast<const char*>(haystack) + rare.offset2),
+        at3(reinterpret_cast<const char*>(haystack) + rare.offset3),
+        byte1(V::splat(static_cast<char>(rare.byte1))),
+        byte2(V::splat(static_cast<char>(rare.byte2))),
+        byte3(V::splat(static_cast<char>(rare.byte3))) {}
 
   // Lane i is set when window start j + i holds the bytes.
   Lanes matches(std::size_t j) const noexcept {

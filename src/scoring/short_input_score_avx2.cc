@@ -34,8 +34,6 @@ struct Avx2ShortBytes : Avx2Bytes {
     }
     return _mm256_zextsi128_si256(load_partial_sse2(p, size));
   }
-  // Wide enough to shift into place in a 64-bit mask.
-  static std::uint64_t lanes(__m256i v) noexcept { return Avx2Bytes::lanes(v); }
 };
 
 }  // namespace

@@ -16,10 +16,6 @@ struct Sse2ShortBytes : Sse2Bytes {
   static __m128i load_partial(const char* p, std::size_t size) noexcept {
     return load_partial_sse2(p, size);
   }
-  static __m128i equal(__m128i a, __m128i b) noexcept { return _mm_cmpeq_epi8(a, b); }
-  static std::uint64_t lanes(__m128i v) noexcept {
-    return static_cast<unsigned>(_mm_movemask_epi8(v));
-  }
 };
 
 }  // namespace
