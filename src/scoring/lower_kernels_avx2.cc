@@ -14,17 +14,13 @@
 #include "final_sigma.h"
 #include "lower_kernels.h"
 #include "sigma_context.h"
+#include "target_region.h"
 #include "two_byte_case_shift.h"
 #include "utf8.h"
 
 // Everything defined from here on, the shared loop included, is compiled
 // for AVX2. The headers above stay at the baseline.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+CORVANE_TARGET_BEGIN("avx2")
 
 #include "avx2_bytes.h"
 #include "two_byte_lower_kernel.h"
@@ -41,10 +37,6 @@ std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) no
 
 }  // namespace corvane::scoring
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+CORVANE_TARGET_END()
 
 #endif

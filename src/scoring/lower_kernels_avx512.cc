@@ -14,18 +14,13 @@
 #include "final_sigma.h"
 #include "lower_kernels.h"
 #include "sigma_context.h"
+#include "target_region.h"
 #include "two_byte_case_shift.h"
 #include "utf8.h"
 
 // Everything defined from here on, the shared loop included, is compiled
 // for AVX-512. The headers above stay at the baseline.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512vbmi"))), \
-                             apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vbmi")
-#endif
+CORVANE_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi")
 
 #include "avx512_bytes.h"
 #include "two_byte_lower_kernel.h"
@@ -38,10 +33,6 @@ std::size_t lower_two_byte_run_avx512(std::string_view text, std::size_t from, c
 
 }  // namespace corvane::scoring
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+CORVANE_TARGET_END()
 
 #endif  // defined(__x86_64__)

@@ -15,17 +15,13 @@
 #include "final_sigma.h"
 #include "lower_kernels.h"
 #include "sigma_context.h"
+#include "target_region.h"
 #include "two_byte_case_shift.h"
 #include "utf8.h"
 
 // Everything defined from here on, the shared loop included, is compiled
 // for SSSE3. The headers above stay at the baseline.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("ssse3"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("ssse3")
-#endif
+CORVANE_TARGET_BEGIN("ssse3")
 
 #include "ascii_lower_sse2.h"
 #include "two_byte_lower_kernel.h"
@@ -71,10 +67,6 @@ std::size_t lower_two_byte_run_ssse3(std::string_view text, std::size_t from, ch
 
 }  // namespace corvane::scoring
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+CORVANE_TARGET_END()
 
 #endif

@@ -10,16 +10,12 @@
 #include <cstring>
 
 #include "rare_byte_prefilter.h"
+#include "target_region.h"
 
 // Everything defined from here on, the shared loop included, is compiled
 // for AVX2. The standard headers above (which the shared loop uses) stay
 // at the baseline.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+CORVANE_TARGET_BEGIN("avx2")
 
 #include "avx2_bytes.h"
 #include "rare_byte_scan_kernel.h"
@@ -34,10 +30,6 @@ PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size
 
 }  // namespace corvane::scoring
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+CORVANE_TARGET_END()
 
 #endif

@@ -12,15 +12,11 @@
 #include <cstring>
 
 #include "rare_byte_prefilter.h"
+#include "target_region.h"
 
 // Everything defined from here on, the shared loop included, is compiled
 // for AVX-512BW. The standard headers above stay at the baseline.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw")
-#endif
+CORVANE_TARGET_BEGIN("avx512f,avx512bw")
 
 #include "rare_byte_scan_kernel.h"
 
@@ -47,10 +43,6 @@ PrefilterResult prefiltered_search_avx512(const unsigned char* haystack, std::si
 
 }  // namespace corvane::scoring
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+CORVANE_TARGET_END()
 
 #endif  // defined(__x86_64__)

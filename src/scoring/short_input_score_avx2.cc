@@ -8,15 +8,11 @@
 
 #include "partial_load_sse2.h"
 #include "short_input_score.h"
+#include "target_region.h"
 
 // Everything defined from here on, the shared kernel included, is compiled
 // for AVX2. The headers above stay at the baseline.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi,bmi2")
-#endif
+CORVANE_TARGET_BEGIN("avx2,bmi,bmi2")
 
 #include "avx2_bytes.h"
 #include "short_input_kernel.h"
@@ -45,10 +41,6 @@ std::optional<ShortWordHits> short_input_hits_avx2(std::string_view text,
 
 }  // namespace corvane::scoring
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+CORVANE_TARGET_END()
 
 #endif  // defined(__x86_64__)
