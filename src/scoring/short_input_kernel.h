@@ -140,6 +140,9 @@ struct ShortInput {
         visit(lowered + start, static_cast<std::size_t>(std::countr_one(in_words >> start)));
       }
     }
+    std::uint64_t count() const noexcept {
+      return static_cast<std::uint64_t>(std::popcount(in_words & ~(in_words << 1)));
+    }
   };
 
   // The words of any query, each lowercased by itself into `buffer`.
@@ -152,6 +155,11 @@ struct ShortInput {
       for_each_word(query, [&](std::string_view word) {
         visit(static_cast<const char*>(buffer), to_lower_full_into(word, buffer));
       });
+    }
+    std::uint64_t count() const noexcept {
+      std::uint64_t words = 0;
+      for_each_word(query, [&](std::string_view) { ++words; });
+      return words;
     }
   };
 
@@ -169,12 +177,9 @@ struct ShortInput {
 
   template <class Words>
   static std::optional<ShortWordHits> score(std::string_view text, const Words& words) noexcept {
-    if (text.empty()) {
-      // No word occurs in an empty text; the words are only counted.
-      ShortWordHits counts{0, 0};
-      words.each([&](const char*, std::size_t) { ++counts.words; });
-      return counts;
-    }
+    // No word occurs in an empty text; the words are only counted, not
+    // lowercased.
+    if (text.empty()) return ShortWordHits{0, words.count()};
     return with_blocks(text.size(), [&](auto blocks) -> std::optional<ShortWordHits> {
       constexpr std::size_t N = decltype(blocks)::value;
       alignas(width) char bytes[buffer_bytes];
