@@ -133,6 +133,14 @@ std::expected<ArgumentSlots, PyErr> bind_arguments(PyObject* const* args, Py_ssi
   return slots;
 }
 
+// The UTF-8 form of a `str` whose code points are all ASCII is its own
+// data: no call into the interpreter is needed to view it.
+std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
+  if (!PyUnicode_Check(object) || !PyUnicode_IS_ASCII(object)) return std::nullopt;
+  return std::string_view(static_cast<const char*>(PyUnicode_DATA(object)),
+                          static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
+}
+
 // The UTF-8 form of a `str` argument, viewed in place. The interpreter keeps
 // a string's UTF-8 form inside the string object once made, never changes it
 // and frees it only with the object; the caller holds the argument for the
@@ -142,18 +150,11 @@ std::expected<std::string_view, PyErr> argument_text(std::string_view name, PyOb
     return std::unexpected(wrap_argument_error(
         name, type_mismatch_error(object, reinterpret_cast<PyObject*>(&PyUnicode_Type))));
   }
+  if (const auto ascii = ascii_text(object)) return *ascii;
   Py_ssize_t length = 0;
   const char* bytes = PyUnicode_AsUTF8AndSize(object, &length);
   if (bytes == nullptr) return std::unexpected(wrap_argument_error(name, fetch_pending()));
   return std::string_view(bytes, static_cast<std::size_t>(length));
-}
-
-// The UTF-8 form of a `str` whose code points are all ASCII is its own
-// data: no call into the interpreter is needed to view it.
-std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
-  if (!PyUnicode_Check(object) || !PyUnicode_IS_ASCII(object)) return std::nullopt;
-  return std::string_view(static_cast<const char*>(PyUnicode_DATA(object)),
-                          static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
 }
 
 // Scores the common call, two positional ASCII `str`s and a query with
