@@ -24,12 +24,17 @@
 #include <span>
 #include <string_view>
 
-#include "contains_text.h"
+#include "scoring/arch/cpu_features.h"
+#include "scoring/search/contains_text.h"
 #include "fuzz_input.h"
 #include "mismatch_report.h"
-#include "rare_byte_prefilter.h"
+#include "scoring/search/prefilter.h"
 #include "reference_score.h"
-#include "two_way.h"
+#include "scoring/search/two_way.h"
+
+#if defined(__x86_64__)
+#include "scoring/arch/x86_64/entry_points.h"
+#endif
 
 namespace corvane::fuzz {
 namespace {
@@ -156,11 +161,11 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
   expect("prefiltered_search_for", scoring::prefiltered_search_for(last + 1)(h, last, x, m, rare));
 #if defined(__x86_64__)
   if (last + 1 >= 16) expect("prefiltered_search_sse2", scoring::prefiltered_search_sse2(h, last, x, m, rare));
-  if (last + 1 >= 32 && __builtin_cpu_supports("avx2")) {
+  if (last + 1 >= 32 && scoring::cpu_features().avx2) {
     expect("prefiltered_search_avx2", scoring::prefiltered_search_avx2(h, last, x, m, rare));
   }
-  if (last + 1 >= 64 && __builtin_cpu_supports("avx512bw")) {
-    expect("prefiltered_search_avx512", scoring::prefiltered_search_avx512(h, last, x, m, rare));
+  if (last + 1 >= 64 && scoring::cpu_features().avx512bw) {
+    expect("prefiltered_search_avx512bw", scoring::prefiltered_search_avx512bw(h, last, x, m, rare));
   }
 #endif
 }

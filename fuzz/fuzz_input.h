@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <span>
 
-#include "allocation.h"
+#include "base/allocation.h"
 
 namespace corvane::fuzz {
 

@@ -17,12 +17,17 @@
 #include <string_view>
 
 #include "fuzz_input.h"
-#include "lexical_score.h"
-#include "lower_kernels.h"
+#include "scoring/arch/cpu_features.h"
+#include "scoring/testing/testing.h"
+#include "scoring/lexical_score.h"
 #include "mismatch_report.h"
 #include "reference_score.h"
-#include "to_lower_full.h"
-#include "white_space.h"
+#include "scoring/unicode/to_lower_full.h"
+#include "scoring/white_space.h"
+
+#if defined(__x86_64__)
+#include "scoring/arch/x86_64/entry_points.h"
+#endif
 
 namespace corvane::fuzz {
 namespace {
@@ -70,7 +75,7 @@ void check_lower_kernels(std::string_view text, const CodePoints& code_points,
     }
   };
   Text out(rest, '\0');
-  if (__builtin_cpu_supports("avx2")) {
+  if (scoring::cpu_features().avx2) {
     const std::size_t ascii = scoring::lower_ascii_run_avx2(text.data() + from, rest, out.data());
     std::size_t prefix = 0;
     while (prefix < rest && static_cast<unsigned char>(text[from + prefix]) < 0x80) ++prefix;
@@ -78,7 +83,11 @@ void check_lower_kernels(std::string_view text, const CodePoints& code_points,
     expect("lower_ascii_run_avx2", ascii, out);
     expect("lower_two_byte_run_avx2", scoring::lower_two_byte_run_avx2(text, from, out.data()), out);
   }
-  if (__builtin_cpu_supports("ssse3")) {
+  if (scoring::cpu_features().avx512vbmi) {
+    expect("lower_two_byte_run_avx512vbmi",
+           scoring::lower_two_byte_run_avx512vbmi(text, from, out.data()), out);
+  }
+  if (scoring::cpu_features().ssse3) {
     expect("lower_two_byte_run_ssse3", scoring::lower_two_byte_run_ssse3(text, from, out.data()), out);
   }
 }

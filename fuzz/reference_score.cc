@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "case_tables.h"
+#include "scoring/unicode/case_tables.h"
 
 namespace corvane::fuzz::reference {
 namespace {

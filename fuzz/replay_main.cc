@@ -14,7 +14,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "allocation.h"
+#include "base/allocation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 

@@ -1,9 +1,9 @@
-#include "attribute_names.h"
+#include "module/attribute_names.h"
 
 #include <string_view>
 
-#include "null_result.h"
-#include "once_cell.h"
+#include "boundary/faults/null_result.h"
+#include "boundary/once_cell.h"
 
 namespace corvane::module {
 namespace {

@@ -12,24 +12,14 @@
 // argument that is not a `str`, the interpreter's UnicodeEncodeError for a
 // lone surrogate, RuntimeError with the score error's display for a refused
 // query, PanicException for an internal fault. It never throws.
-//
-// `wrap_argument_error` gives the error raised for a failed conversion of
-// the parameter `name`: an error of exactly TypeError becomes a new
-// TypeError "argument 'NAME': " + its text, keeping its cause (or none) with
-// the context suppressed; an error of any other class comes back unchanged.
 #pragma once
 
 #include <Python.h>
 
-#include <string_view>
-
-#include "py_err.h"
 
 namespace corvane::module {
 
 PyObject* lexical_score_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                               PyObject* kwnames) noexcept;
-
-PyErr wrap_argument_error(std::string_view name, PyErr error);
 
 }  // namespace corvane::module

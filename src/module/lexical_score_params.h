@@ -5,7 +5,7 @@
 // "lexical_score()"), no class, the positional parameters "text" and
 // "query" in this order, none of them positional-only, both required, and
 // no keyword-only parameter. The binding of the entry point reads its
-// parameter names and counts from here, and its messages name the function
+// parameter names from here, and its messages name the function
 // from here.
 #pragma once
 
@@ -18,16 +18,13 @@ namespace corvane::module {
 struct ParameterTable {
   std::string_view function_name;
   std::array<std::string_view, 2> positional_names;
-  std::size_t positional_only_count;
-  std::size_t required_positional_count;
-  // No keyword-only parameters: every name above may also be a keyword.
+  // None positional-only, all required, no keyword-only parameters: every
+  // name above may also be a keyword.
 };
 
 inline constexpr ParameterTable lexical_score_params{
     .function_name = "lexical_score",
     .positional_names = {"text", "query"},
-    .positional_only_count = 0,
-    .required_positional_count = 2,
 };
 
 }  // namespace corvane::module

@@ -8,16 +8,16 @@
 #include <expected>
 #include <utility>
 
-#include "attribute_names.h"
-#include "debug_text.h"
-#include "guarded_entry.h"
-#include "internal_fault.h"
-#include "lexical_score_entry.h"
-#include "no_unwind.h"
-#include "null_result.h"
-#include "owned_ref.h"
-#include "py_err.h"
-#include "type_mismatch.h"
+#include "module/attribute_names.h"
+#include "boundary/errors/debug_text.h"
+#include "boundary/guarded_entry.h"
+#include "boundary/faults/internal_fault.h"
+#include "module/lexical_score_entry.h"
+#include "boundary/faults/no_unwind.h"
+#include "boundary/faults/null_result.h"
+#include "boundary/owned_ref.h"
+#include "boundary/errors/py_err.h"
+#include "boundary/errors/type_mismatch.h"
 
 namespace corvane::module {
 namespace {

@@ -1,15 +1,15 @@
-#include "lexical_score.h"
+#include "scoring/lexical_score.h"
 
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
-#include "chunk_boundary.h"
-#include "contains_text.h"
-#include "short_input_score.h"
-#include "small_buffer.h"
-#include "to_lower_full.h"
-#include "white_space.h"
+#include "scoring/unicode/piece_boundary.h"
+#include "scoring/search/contains_text.h"
+#include "scoring/short_input_score.h"
+#include "base/small_buffer.h"
+#include "scoring/unicode/to_lower_full.h"
+#include "scoring/white_space.h"
 
 namespace corvane::scoring {
 namespace {
@@ -28,8 +28,8 @@ constexpr std::size_t kChunkBytes = 32 * 1024;
 // than searched for one.
 constexpr std::size_t kBoundarySearchBytes = 1024;
 
-// word_hit_ratio for any input, piece by piece. Callers that have tried
-// the short path already come here directly, so that it runs once a call.
+// The hit ratio of a query with words, piece by piece, for inputs that the
+// short path has left over.
 float piecewise_hit_ratio(std::string_view text, std::string_view query) {
   // Each word is lowercased once, by itself, into one pool.
   std::size_t count = 0;
@@ -96,17 +96,6 @@ std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_vi
                                                                   std::string_view query) {
   if (trim_white_space(query).empty()) {
     return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
-  }
-  return piecewise_hit_ratio(text, query);
-}
-
-float word_hit_ratio(std::string_view text, std::string_view query) {
-  if constexpr (kHasShortInputPath) {
-    if (fits_short_input(text, query)) {
-      if (const auto counts = short_input_hits(text, query)) {
-        return counts->words == 0 ? 0.0f : hit_ratio(counts->hits, counts->words);
-      }
-    }
   }
   return piecewise_hit_ratio(text, query);
 }

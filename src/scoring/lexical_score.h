@@ -3,13 +3,12 @@
 // Contract: both arguments are well-formed UTF-8, borrowed for the call.
 // `compute_lexical_score(text, query)` refuses a query with no word (empty,
 // or only white space) with the `ScoreError` "query cannot be empty", without
-// looking at `text`; otherwise it gives `word_hit_ratio(text, query)`.
-// `word_hit_ratio` splits `query` into words at white space, lowercases
+// looking at `text`; otherwise it splits `query` into words at white space, lowercases
 // `text` once and each word by itself (so a word's final sigma is judged
 // within the word alone), counts the words whose lowercased form occurs in
 // the lowercased text (repeats count each time), and divides the hit count
 // by the word count in single precision, both converted to float with
-// round-to-nearest-even. A query with no word gives +0.0.
+// round-to-nearest-even.
 // Complexity: O(len(text) * words + len(query)).
 #pragma once
 
@@ -17,8 +16,8 @@
 #include <expected>
 #include <string_view>
 
-#include "score_error.h"
-#include "short_input_score.h"
+#include "scoring/score_error.h"
+#include "scoring/short_input_score.h"
 
 namespace corvane::scoring {
 
@@ -44,7 +43,5 @@ inline std::expected<float, ScoreError> compute_lexical_score(std::string_view t
   }
   return compute_lexical_score_in_general(text, query);
 }
-
-float word_hit_ratio(std::string_view text, std::string_view query);
 
 }  // namespace corvane::scoring

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lexical_score.h"
+#include "scoring/lexical_score.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-#include "lexical_score.h"
+#include "scoring/testing/testing.h"
+#include "scoring/lexical_score.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +7,9 @@
 #include <random>
 #include <string>
 
-#include "contains_text.h"
-#include "to_lower_full.h"
-#include "white_space.h"
+#include "scoring/search/contains_text.h"
+#include "scoring/unicode/to_lower_full.h"
+#include "scoring/white_space.h"
 
 namespace corvane::scoring {
 namespace {

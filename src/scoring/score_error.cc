@@ -1,4 +1,4 @@
-#include "score_error.h"
+#include "scoring/score_error.h"
 
 namespace corvane::scoring {
 

@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "allocation.h"
+#include "base/allocation.h"
 
 namespace corvane::scoring {
 

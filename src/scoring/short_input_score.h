@@ -9,7 +9,8 @@
 // without words is seen before `text` is read, and gives {0, 0}. It gives
 // nothing (and the general scoring must serve) in the rare case that the
 // lowercased text outgrows kShortInputBytes. It allocates nothing, keeps
-// nothing, and picks the widest vector unit of the running CPU. Where the
+// nothing, and runs the kernel (scoring/arch/generic/short_input_kernel.h)
+// for the widest vector unit of the running CPU (`cpu_features()`). Where the
 // project has no vector code (`kHasShortInputPath` false) `fits_short_input`
 // is always false.
 #pragma once
@@ -44,13 +45,5 @@ constexpr bool fits_short_input(std::string_view text, std::string_view query) n
 // with both lengths bounded.
 std::optional<ShortWordHits> short_input_hits(std::string_view text,
                                               std::string_view query) noexcept;
-
-#if defined(__x86_64__)
-// The implementations; the AVX2 one needs a CPU with AVX2.
-std::optional<ShortWordHits> short_input_hits_sse2(std::string_view text,
-                                                   std::string_view query) noexcept;
-std::optional<ShortWordHits> short_input_hits_avx2(std::string_view text,
-                                                   std::string_view query) noexcept;
-#endif
 
 }  // namespace corvane::scoring

@@ -1,4 +1,6 @@
-#include "short_input_score.h"
+#include "scoring/arch/cpu_features.h"
+#include "scoring/testing/testing.h"
+#include "scoring/short_input_score.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "contains_text.h"
-#include "to_lower_full.h"
-#include "white_space.h"
+#include "scoring/search/contains_text.h"
+#include "scoring/unicode/to_lower_full.h"
+#include "scoring/white_space.h"
+
+#if defined(__x86_64__)
+#include "scoring/arch/x86_64/entry_points.h"
+#endif
 
 #if defined(__x86_64__)
 
@@ -30,11 +36,10 @@ void PrintTo(const Implementation& implementation, std::ostream* out) {
 }
 
 std::vector<Implementation> implementations() {
-  __builtin_cpu_init();
   return {{"dispatched", short_input_hits, true},
           {"sse2", short_input_hits_sse2, true},
           {"avx2", short_input_hits_avx2,
-           __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")}};
+           cpu_features().avx2}};
 }
 
 // The counts as the score defines them: the whole text lowercased, each

@@ -1,6 +1,6 @@
-#include "white_space.h"
+#include "scoring/white_space.h"
 
-#include "utf8.h"
+#include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {
 
@@ -18,10 +18,6 @@ std::string_view trim_white_space(std::string_view text) noexcept {
     end = start;
   }
   return text.substr(begin, end - begin);
-}
-
-void split_words(std::string_view text, Vector<std::string_view>& words) {
-  for_each_word(text, [&](std::string_view word) { words.push_back(word); });
 }
 
 }  // namespace corvane::scoring

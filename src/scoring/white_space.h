@@ -5,13 +5,13 @@
 // 2028, 2029, 202F, 205F, 3000); every other code point, U+0000 and U+200B
 // included, is an ordinary character. Views are byte ranges of well-formed
 // UTF-8 that begin and end on code point boundaries. Trimming and splitting
-// copy nothing; the word list is the caller's.
+// copy nothing.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
-#include "allocation.h"
+#include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {
 
@@ -88,14 +88,9 @@ constexpr void for_each_word(std::string_view text, Visit&& visit) {
       word_start = i;
       in_word = true;
     }
-    i += lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    i += utf8_sequence_length(lead);
   }
   if (in_word) visit(text.substr(word_start));
 }
-
-// Appends the words of `text` (maximal runs of non-white-space code points)
-// to `words`, in order, repeats included.
-// Complexity: O(len(text)).
-void split_words(std::string_view text, Vector<std::string_view>& words);
 
 }  // namespace corvane::scoring

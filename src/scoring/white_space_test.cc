@@ -1,4 +1,5 @@
-#include "white_space.h"
+#include "scoring/testing/testing.h"
+#include "scoring/white_space.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "utf8.h"
+#include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {
 namespace {

@@ -14,18 +14,19 @@
 #include <string_view>
 #include <thread>
 
-#include "allocation.h"
-#include "debug_text.h"
-#include "guarded_entry.h"
-#include "internal_fault.h"
-#include "lazy_maker.h"
-#include "no_unwind.h"
-#include "null_result.h"
-#include "object_text.h"
-#include "owned_ref.h"
-#include "panic_exception.h"
-#include "py_err.h"
-#include "type_mismatch.h"
+#include "base/allocation.h"
+#include "boundary/errors/debug_text.h"
+#include "boundary/guarded_entry.h"
+#include "boundary/faults/internal_fault.h"
+#include "boundary/errors/lazy_maker.h"
+#include "boundary/faults/no_unwind.h"
+#include "boundary/faults/null_result.h"
+#include "boundary/errors/object_text.h"
+#include "boundary/owned_ref.h"
+#include "boundary/faults/panic_exception.h"
+#include "boundary/errors/py_err.h"
+#include "boundary/errors/type_mismatch.h"
+#include "boundary/errors/utf8_repair.h"
 
 namespace corvane::module {
 namespace {

@@ -1,10 +1,10 @@
-// Writes src/scoring/case_tables_data.cc: the lowercase mappings and the
+// Writes src/scoring/unicode/case_tables_data.cc: the lowercase mappings and the
 // Cased / Case_Ignorable properties as two-stage tables indexed by code
 // point, plus the table that lowercases two-byte UTF-8 sequences directly.
 //
 //   node tools/unicode/generate_case_tables.mjs [OUTPUT]
 //
-// OUTPUT defaults to src/scoring/case_tables_data.cc. The run stops with a
+// OUTPUT defaults to src/scoring/unicode/case_tables_data.cc. The run stops with a
 // non-zero exit and a message whenever the data breaks an assumption that
 // the C++ side relies on (see the checks below).
 
@@ -197,7 +197,7 @@ out.push(`// simple lowercase mappings: ${mappingCount}; Cased: ${casedCount};` 
 out.push(`// table bytes: ${lowerBytes + propertyBytes + twoByteBytes} (lowercase ${lowerBytes},` +
   ` properties ${propertyBytes}, two-byte lowercase ${twoByteBytes})`);
 out.push('');
-out.push('#include "case_tables.h"');
+out.push('#include "scoring/unicode/case_tables.h"');
 out.push('');
 out.push('namespace corvane::scoring::case_data {');
 out.push('');

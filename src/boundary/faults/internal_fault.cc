@@ -1,0 +1,16 @@
+#include "boundary/faults/internal_fault.h"
+
+#include "boundary/faults/fault_report.h"
+
+namespace corvane::module {
+
+InternalFault::InternalFault(Text message, std::source_location where)
+    : message_(std::move(message)) {
+  write_fault_report(message_, where);
+}
+
+void capacity_overflow(std::source_location where) {
+  throw InternalFault(Text("capacity overflow"), where);
+}
+
+}  // namespace corvane::module

@@ -1,0 +1,53 @@
+// The generic kernels (scoring/arch/generic/) instantiated for each x86-64
+// instruction set, one translation unit per set.
+//
+// Contract: each function does exactly what its portable counterpart
+// promises (`lower_ascii_run` and `lower_two_byte_run` in the kernels,
+// `prefiltered_search_bytewise` in scoring/search/prefilter.h,
+// `short_input_hits` in scoring/short_input_score.h), with the extra
+// preconditions noted. A function for a set beyond SSE2 may run only where
+// `cpu_features()` has that set. The dispatchers in scoring/unicode/,
+// scoring/search/ and scoring/ choose among them; tests and fuzzers compare
+// each with its portable counterpart.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "scoring/search/prefilter.h"
+#include "scoring/short_input_score.h"
+
+namespace corvane::scoring {
+
+// SSE2 (every x86-64 CPU).
+// Extra precondition of the prefiltered searches: last + 1 >= the vector
+// width (16 for SSE2, 32 for AVX2, 64 for AVX-512BW).
+PrefilterResult prefiltered_search_sse2(const unsigned char* haystack, std::size_t last,
+                                        const unsigned char* needle, std::size_t m,
+                                        const RareBytes& rare) noexcept;
+std::optional<ShortWordHits> short_input_hits_sse2(std::string_view text,
+                                                   std::string_view query) noexcept;
+
+// SSSE3.
+std::size_t lower_two_byte_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
+
+// AVX2 with BMI1 and BMI2.
+std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept;
+std::size_t lower_two_byte_run_avx2(std::string_view text, std::size_t from, char* out) noexcept;
+PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size_t last,
+                                        const unsigned char* needle, std::size_t m,
+                                        const RareBytes& rare) noexcept;
+std::optional<ShortWordHits> short_input_hits_avx2(std::string_view text,
+                                                   std::string_view query) noexcept;
+
+// AVX-512 F and BW.
+PrefilterResult prefiltered_search_avx512bw(const unsigned char* haystack, std::size_t last,
+                                            const unsigned char* needle, std::size_t m,
+                                            const RareBytes& rare) noexcept;
+
+// AVX-512 F, BW and VBMI.
+std::size_t lower_two_byte_run_avx512vbmi(std::string_view text, std::size_t from,
+                                          char* out) noexcept;
+
+}  // namespace corvane::scoring
