@@ -4,60 +4,14 @@ anywhere, and subinterpreters. Each case is checked against a plain Python
 oracle, and none may crash the interpreter."""
 
 import os
-import struct
 import sys
 
 import pytest
 
 from _corvane import lexical_score
+from corvane_testing import ALL_SPACES, EMPTY_QUERY, WHITE_SPACE, lowered, reference_score
 
-# The 25 White_Space code points.
-WHITE_SPACE = [*map(chr, range(0x09, 0x0E)), " ", "\x85", "\xa0", "\u1680",
-               *map(chr, range(0x2000, 0x200B)), "\u2028", "\u2029", "\u202f",
-               "\u205f", "\u3000"]
-assert len(WHITE_SPACE) == 25
-
-# Lowercase mappings that Unicode 17.0 adds to what this interpreter's
-# unicodedata knows (16.0).
-NEWER_LOWERCASE = {0xA7CE: 0xA7CF, 0xA7D2: 0xA7D3, 0xA7D4: 0xA7D5,
-                   **{cp: cp + 0x1B for cp in range(0x16EA0, 0x16EB9)}}
-assert len(NEWER_LOWERCASE) == 28
-
-EMPTY_QUERY = "invalid input: query cannot be empty"
 SANITIZED = os.environ.get("CORVANE_SANITIZED") == "1"
-
-
-def reference_lower(text):
-    return text.lower().translate(NEWER_LOWERCASE)
-
-
-def reference_words(query):
-    words, word = [], []
-    for ch in query:
-        if ch in WHITE_SPACE:
-            if word:
-                words.append("".join(word))
-            word = []
-        else:
-            word.append(ch)
-    if word:
-        words.append("".join(word))
-    return words
-
-
-def float32(value):
-    return struct.unpack("f", struct.pack("f", value))[0]
-
-
-def reference_score(text, query):
-    """The score the plain way, or None for a refused query. A quotient of
-    two integers below 2**24 rounds the same through double precision."""
-    words = reference_words(query)
-    if not words:
-        return None
-    lowered = reference_lower(text)
-    hits = sum(reference_lower(word) in lowered for word in words)
-    return float32(hits / len(words))
 
 
 def outcome(text, query):
@@ -105,7 +59,7 @@ def one_character_pairs(cp):
     """(text, query) pairs for one code point: itself, against its lowercase
     form on either side, and against its uppercase form on either side."""
     ch = chr(cp)
-    lower, upper = reference_lower(ch), ch.upper()
+    lower, upper = lowered(ch), ch.upper()
     return {(ch, ch), (lower, ch), (ch, lower), (ch, upper), (upper, ch)}
 
 
@@ -125,7 +79,6 @@ def test_every_scalar_value_as_text_and_query(plane):
 
 # --- white space in every position ----------------------------------------------
 
-ALL_SPACES = "".join(WHITE_SPACE)
 SEPARATORS = [*WHITE_SPACE, ALL_SPACES, ALL_SPACES[::-1], ALL_SPACES[::2] + ALL_SPACES[1::2]]
 
 

@@ -1,7 +1,7 @@
-"""Many threads at once: calls with small and large inputs give exactly what
-they give on one thread, and threads that meet the process's first fault,
-first taken error or first execution step together all end up with the one
-PanicException class, without deadlock."""
+"""Many threads at once: calls with small and large inputs, successes and
+errors, give exactly what they give on one thread, and threads that meet the
+process's first fault, first taken error or first execution step together
+all end up with the one PanicException class, without deadlock."""
 
 import threading
 
@@ -45,21 +45,39 @@ WORKLOADS = {
 }
 
 
+# Successes, binding and conversion errors (the rewrapped TypeError detaches
+# while it is normalized), encode errors and refused queries, so that the
+# error machinery runs on all threads at once as well.
+MIXED = [
+    (("The Cat sat", "cat dog"), {}),
+    (("ΑΣ ΑΣΑ", "ΑΣ ΣΑ ας"), {}),
+    (("\u0130STANBUL straße", "istanbul STRASSE i\u0307stanbul"), {}),
+    (("lorem ipsum " * 200, "lorem dolor sit amet ipsum"), {}),
+    ((), {"query": "b c", "text": "abc"}),
+    ((), {}),
+    (("t", "q", "x"), {}),
+    (("t",), {"foo": 1}),
+    (("t",), {"text": "t"}),
+    ((1, "q"), {}),
+    (("t", None), {}),
+    (("\ud800", "q"), {}),
+    (("t", " \u3000 "), {}),
+]
+
+
 def outcome(args, kwargs):
     try:
         return ("value", lexical_score(*args, **kwargs))
     except BaseException as error:  # noqa: B036
-        return (type(error), error.args)
+        return (type(error), error.args, error.__cause__, error.__suppress_context__)
 
 
-@pytest.mark.thread_unsafe(reason="starts its own threads")
-@pytest.mark.timeout(300)
-@pytest.mark.parametrize("calls", WORKLOADS.values(), ids=WORKLOADS.keys())
-def test_threads_started_together_agree_with_one_thread(calls):
+def run_together(calls, threads, rounds):
+    """Releases the threads at once; each walks the calls `rounds` times,
+    from a different place, and every outcome must be one thread's."""
     expected = [outcome(*call) for call in calls]
-    rounds = 3
-    barrier = threading.Barrier(THREADS)
-    results = [None] * THREADS
+    barrier = threading.Barrier(threads)
+    results = [None] * threads
 
     def worker(index):
         barrier.wait()
@@ -70,16 +88,27 @@ def test_threads_started_together_agree_with_one_thread(calls):
                 seen.append((position, outcome(*calls[position])))
         results[index] = seen
 
-    threads = [threading.Thread(target=worker, args=(i,)) for i in range(THREADS)]
-    for thread in threads:
+    started = [threading.Thread(target=worker, args=(i,)) for i in range(threads)]
+    for thread in started:
         thread.start()
-    for thread in threads:
+    for thread in started:
         thread.join(timeout=240)
         assert not thread.is_alive()
     for seen in results:
         assert seen is not None and len(seen) == rounds * len(calls)
         for position, got in seen:
             assert got == expected[position], position
+
+
+def test_threads_agree_with_one_thread():
+    run_together(MIXED, threads=4, rounds=200)
+
+
+@pytest.mark.thread_unsafe(reason="starts its own threads")
+@pytest.mark.timeout(300)
+@pytest.mark.parametrize("calls", WORKLOADS.values(), ids=WORKLOADS.keys())
+def test_threads_started_together_agree_with_one_thread(calls):
+    run_together(calls, THREADS, rounds=3)
 
 
 # In a fresh process, THREADS Python threads pass a barrier and at once reach

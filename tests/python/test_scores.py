@@ -5,11 +5,9 @@ refused query."""
 import pytest
 
 from _corvane import lexical_score
+from corvane_testing import ALL_SPACES, EMPTY_QUERY, WHITE_SPACE
 
-# The 25 White_Space code points, and look-alikes that are not white space.
-WHITE_SPACE = [*map(chr, range(0x09, 0x0E)), " ", "\x85", "\xa0", "\u1680",
-               *map(chr, range(0x2000, 0x200B)), "\u2028", "\u2029", "\u202f",
-               "\u205f", "\u3000"]
+# Look-alikes that are not white space.
 NOT_WHITE_SPACE = ["\0", "\x1c", "\x1d", "\x1e", "\x1f", "\u180e", "\u200b", "\u2060",
                    "\ufeff"]
 
@@ -125,14 +123,14 @@ def test_other_code_points_stay_inside_words(ordinary):
         ("", ""),
         ("anything", "   "),
         ("anything", " \t\n\xa0\u3000"),
-        ("", "".join(WHITE_SPACE)),
+        ("", ALL_SPACES),
     ],
 )
 def test_query_without_words_is_refused(text, query):
     with pytest.raises(RuntimeError) as raised:
         lexical_score(text, query)
     assert type(raised.value) is RuntimeError
-    assert raised.value.args == ("invalid input: query cannot be empty",)
+    assert raised.value.args == (EMPTY_QUERY,)
     assert raised.value.__cause__ is None
 
 
