@@ -39,8 +39,8 @@
 namespace corvane::fuzz {
 namespace {
 
-constexpr std::size_t alphabet_size = 4;
-constexpr char32_t alphabets[8][alphabet_size] = {
+constexpr std::size_t kAlphabetSize = 4;
+constexpr char32_t kAlphabets[8][kAlphabetSize] = {
     {'a', 'b', 'c', 'd'},
     {'e', ' ', 't', 'a'},            // the commonest bytes of running text
     {0x00E9, 0x00E8, 'a', 0x00C3},   // C3 A9, C3 A8, 61, C3 83
@@ -72,8 +72,8 @@ struct Strings {
 
 Strings generate(ByteReader& input) {
   const std::uint8_t choice = input.next();
-  const Alphabet alphabet{alphabets[choice % 8], 1 + (choice >> 3) % alphabet_size};
-  const auto any_symbol = [&] { return alphabet.symbols[input.next() % alphabet_size]; };
+  const Alphabet alphabet{kAlphabets[choice % 8], 1 + (choice >> 3) % kAlphabetSize};
+  const auto any_symbol = [&] { return alphabet.symbols[input.next() % kAlphabetSize]; };
 
   Strings out;
   const std::size_t length = input.below(1536);
@@ -122,7 +122,7 @@ void check_two_way(std::string_view haystack, std::string_view needle, std::size
   const scoring::TwoWaySearcher searcher(needle);
   const std::size_t got = searcher.find(haystack, from);
   const std::optional<std::size_t> want = reference::find(haystack, needle, from);
-  if (got != want.value_or(scoring::TwoWaySearcher::npos)) {
+  if (got != want.value_or(scoring::TwoWaySearcher::kNpos)) {
     report_mismatch("TwoWaySearcher::find", {{"haystack", haystack}, {"needle", needle}});
   }
 }

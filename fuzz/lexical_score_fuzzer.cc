@@ -49,7 +49,7 @@ std::size_t utf8_length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : c
 // of the text: each converts a prefix of the rest that ends on a code point
 // boundary, into exactly the model's lowercase form of those code points,
 // sigmas judged within the whole text.
-void check_lower_kernels(std::string_view text, const CodePoints& code_points,
+void check_lower_runs(std::string_view text, const CodePoints& code_points,
                          const CodePoints& lowered, std::size_t first) {
   std::size_t from = 0;
   std::size_t lowered_first = first;  // U+0130 lowercases to two code points
@@ -58,7 +58,7 @@ void check_lower_kernels(std::string_view text, const CodePoints& code_points,
     if (code_points[i] == 0x0130) ++lowered_first;
   }
   const std::size_t rest = text.size() - from;
-  const auto expect = [&](std::string_view kernel, std::size_t converted, const Text& out) {
+  const auto expect = [&](std::string_view run, std::size_t converted, const Text& out) {
     std::size_t count = 0;
     std::size_t bytes = 0;
     while (bytes < converted && first + count < code_points.size()) {
@@ -69,7 +69,7 @@ void check_lower_kernels(std::string_view text, const CodePoints& code_points,
     const Text want = encode_utf8(CodePoints(lowered.begin() + static_cast<std::ptrdiff_t>(start),
                                              lowered.begin() + static_cast<std::ptrdiff_t>(end)));
     if (bytes != converted || out.compare(0, converted, want) != 0) {
-      report_mismatch(kernel, {{"text from the start of the run", text.substr(from)},
+      report_mismatch(run, {{"text from the start of the run", text.substr(from)},
                                {"converted", std::string_view(out).substr(0, converted)},
                                {"reference", want}});
     }
@@ -164,8 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_lowercase("to_lower_full of the query", query, query_code_points);
 #if defined(__x86_64__)
   // From the start, and from the middle code point.
-  check_lower_kernels(text, text_code_points, lowered_text, 0);
-  check_lower_kernels(text, text_code_points, lowered_text, text_code_points.size() / 2);
+  check_lower_runs(text, text_code_points, lowered_text, 0);
+  check_lower_runs(text, text_code_points, lowered_text, text_code_points.size() / 2);
 #endif
   check_words(query, query_code_points);
   check_score(text, text_code_points, query, query_code_points);

@@ -9,16 +9,16 @@
 namespace corvane::fuzz::reference {
 namespace {
 
-constexpr std::array<char32_t, 25> white_space_code_points = {
+constexpr std::array<char32_t, 25> kWhiteSpaceCodePoints = {
     0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x0020, 0x0085, 0x00A0, 0x1680,
     0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2008,
     0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000,
 };
 
-constexpr char32_t capital_i_with_dot = 0x0130;
-constexpr char32_t capital_sigma = 0x03A3;
-constexpr char32_t small_sigma = 0x03C3;
-constexpr char32_t final_sigma = 0x03C2;
+constexpr char32_t kCapitalIWithDot = 0x0130;
+constexpr char32_t kCapitalSigma = 0x03A3;
+constexpr char32_t kSmallSigma = 0x03C3;
+constexpr char32_t kFinalSigma = 0x03C2;
 
 // The Final_Sigma condition for the sigma at `at`: a cased letter before it
 // and none after it, both found by passing over case-ignorable code points.
@@ -60,8 +60,8 @@ std::optional<std::size_t> find(std::string_view haystack, std::string_view need
 }
 
 bool is_white_space(char32_t cp) {
-  return std::find(white_space_code_points.begin(), white_space_code_points.end(), cp) !=
-         white_space_code_points.end();
+  return std::find(kWhiteSpaceCodePoints.begin(), kWhiteSpaceCodePoints.end(), cp) !=
+         kWhiteSpaceCodePoints.end();
 }
 
 Vector<CodePoints> split_words(const CodePoints& text) {
@@ -83,11 +83,11 @@ CodePoints to_lower(const CodePoints& text) {
   CodePoints out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char32_t cp = text[i];
-    if (cp == capital_i_with_dot) {
+    if (cp == kCapitalIWithDot) {
       out.push_back(0x0069);
       out.push_back(0x0307);
-    } else if (cp == capital_sigma) {
-      out.push_back(ends_a_word(text, i) ? final_sigma : small_sigma);
+    } else if (cp == kCapitalSigma) {
+      out.push_back(ends_a_word(text, i) ? kFinalSigma : kSmallSigma);
     } else {
       out.push_back(scoring::simple_lowercase(cp));
     }

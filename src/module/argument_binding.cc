@@ -34,7 +34,7 @@ PyErr type_error(Text message) {
 
 PyErr too_many_positional(Py_ssize_t nargs) {
   Text message = function_message(" takes ");
-  message.append(decimal(parameter_count));
+  message.append(decimal(kParameterCount));
   message.append(" positional arguments but ");
   message.append(decimal(static_cast<std::size_t>(nargs)));
   message.append(" were given");
@@ -57,7 +57,7 @@ PyErr multiple_values(std::string_view parameter) {
 
 // Lists the names in the interpreter's style: 'a'; 'a' and 'b';
 // 'a', 'b', and 'c'.
-PyErr missing_positional(const std::array<std::string_view, parameter_count>& names,
+PyErr missing_positional(const std::array<std::string_view, kParameterCount>& names,
                          std::size_t count) {
   Text message = function_message(" missing ");
   message.append(decimal(count));
@@ -77,7 +77,7 @@ PyErr missing_positional(const std::array<std::string_view, parameter_count>& na
 // Matching is by length and bytes: no case folding, no interned look-up.
 // Complexity: O(parameters * len(name)).
 std::optional<std::size_t> keyword_slot(std::string_view name) {
-  for (std::size_t i = 0; i < parameter_count; ++i) {
+  for (std::size_t i = 0; i < kParameterCount; ++i) {
     if (lexical_score_params.positional_names[i] == name) return i;
   }
   return std::nullopt;
@@ -91,8 +91,8 @@ std::expected<ArgumentSlots, PyErr> bind_arguments(PyObject* const* args, Py_ssi
                                                    PyObject* kwnames) {
   ArgumentSlots slots{};
   const std::size_t positional = static_cast<std::size_t>(nargs);
-  for (std::size_t i = 0; i < positional && i < parameter_count; ++i) slots[i] = args[i];
-  if (positional > parameter_count) return std::unexpected(too_many_positional(nargs));
+  for (std::size_t i = 0; i < positional && i < kParameterCount; ++i) slots[i] = args[i];
+  if (positional > kParameterCount) return std::unexpected(too_many_positional(nargs));
 
   const Py_ssize_t keywords = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
   for (Py_ssize_t k = 0; k < keywords; ++k) {
@@ -112,10 +112,10 @@ std::expected<ArgumentSlots, PyErr> bind_arguments(PyObject* const* args, Py_ssi
     slots[*slot] = args[nargs + k];
   }
 
-  if (positional < parameter_count) {
-    std::array<std::string_view, parameter_count> missing{};
+  if (positional < kParameterCount) {
+    std::array<std::string_view, kParameterCount> missing{};
     std::size_t count = 0;
-    for (std::size_t i = positional; i < parameter_count; ++i) {
+    for (std::size_t i = positional; i < kParameterCount; ++i) {
       if (slots[i] == nullptr) missing[count++] = lexical_score_params.positional_names[i];
     }
     if (count > 0) return std::unexpected(missing_positional(missing, count));

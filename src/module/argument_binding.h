@@ -23,10 +23,10 @@
 
 namespace corvane::module {
 
-inline constexpr std::size_t parameter_count = lexical_score_params.positional_names.size();
+inline constexpr std::size_t kParameterCount = lexical_score_params.positional_names.size();
 
 // One borrowed reference per parameter, in parameter order.
-using ArgumentSlots = std::array<PyObject*, parameter_count>;
+using ArgumentSlots = std::array<PyObject*, kParameterCount>;
 
 std::expected<ArgumentSlots, PyErr> bind_arguments(PyObject* const* args, Py_ssize_t nargs,
                                                    PyObject* kwnames);

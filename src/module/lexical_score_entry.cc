@@ -20,7 +20,7 @@ namespace {
 // out-parameter rather than an optional: the float stays in a register.)
 bool plain_call_score(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                       float& score) noexcept {
-  if (nargs != static_cast<Py_ssize_t>(parameter_count) || kwnames != nullptr) return false;
+  if (nargs != static_cast<Py_ssize_t>(kParameterCount) || kwnames != nullptr) return false;
   const auto text = ascii_text(args[0]);
   if (!text) return false;
   const auto query = ascii_text(args[1]);

@@ -22,7 +22,8 @@ struct ParameterTable {
   // name above may also be a keyword.
 };
 
-inline constexpr ParameterTable lexical_score_params{
+// The table keeps the name by which the signature is known.
+inline constexpr ParameterTable lexical_score_params{  // NOLINT(readability-identifier-naming)
     .function_name = "lexical_score",
     .positional_names = {"text", "query"},
 };

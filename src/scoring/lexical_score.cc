@@ -18,11 +18,11 @@ namespace {
 // stay in the processor's cache while every word still missing is searched
 // in it, so the lowercased text never exists whole: memory stays flat and a
 // large text is read from main memory once rather than once per word.
-// Pieces end only where `next_chunk_boundary` allows, so their lowercasing
+// Pieces end only where `next_piece_boundary` allows, so their lowercasing
 // equals that of the whole text, and each piece is searched together with
 // the last (longest word - 1) lowercased bytes before it, so an occurrence
 // that straddles two pieces is found as well.
-constexpr std::size_t kChunkBytes = 32 * 1024;
+constexpr std::size_t kPieceBytes = 32 * 1024;
 // A text with no place to cut near the end of a piece (a long run of
 // apostrophes or combining marks, say) is taken whole from there on rather
 // than searched for one.
@@ -70,7 +70,7 @@ float piecewise_hit_ratio(std::string_view text, std::string_view query) {
   const std::size_t overlap = longest - 1;
   // Pieces at least twice the overlap keep the re-read bytes a fraction of
   // the text, so the whole search stays linear for any word length.
-  const std::size_t piece = kChunkBytes > 2 * overlap ? kChunkBytes : 2 * overlap;
+  const std::size_t piece = kPieceBytes > 2 * overlap ? kPieceBytes : 2 * overlap;
   SmallBuffer<char, 512> buffer;
   // Room for the usual piece and its overlap, made once.
   buffer.grow(overlap + lowered_size_bound(piece + kBoundarySearchBytes) + 4);
@@ -78,7 +78,7 @@ float piecewise_hit_ratio(std::string_view text, std::string_view query) {
   std::size_t at = 0;
   while (at < text.size() && missing != 0) {
     const std::size_t end =
-        text.size() - at <= piece ? text.size() : next_chunk_boundary(text, at + piece, kBoundarySearchBytes);
+        text.size() - at <= piece ? text.size() : next_piece_boundary(text, at + piece, kBoundarySearchBytes);
     const std::size_t kept = filled < overlap ? filled : overlap;
     if (kept != 0) std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
     char* out = buffer.grow(kept + lowered_size_bound(end - at), kept);

@@ -201,11 +201,11 @@ out.push('#include "scoring/unicode/case_tables.h"');
 out.push('');
 out.push('namespace corvane::scoring::case_data {');
 out.push('');
-out.push(`const std::uint8_t lowercase_block_index[${lowerTables.index.length}] = {`);
+out.push(`const std::uint8_t kLowercaseBlockIndex[${lowerTables.index.length}] = {`);
 out.push(...columns(Array.from(lowerTables.index), decimal));
 out.push('};');
 out.push('');
-out.push(`const std::uint16_t lowercase_blocks[${lowerTables.blocks.length}][${BLOCK_SIZE}] = {`);
+out.push(`const std::uint16_t kLowercaseBlocks[${lowerTables.blocks.length}][${BLOCK_SIZE}] = {`);
 lowerTables.blocks.forEach((block, id) => {
   out.push(`  // ${id}: first used for ${range(lowerTables.firstUse[id], BLOCK_SIZE)}`);
   out.push('  {');
@@ -214,11 +214,11 @@ lowerTables.blocks.forEach((block, id) => {
 });
 out.push('};');
 out.push('');
-out.push(`const std::uint8_t property_block_index[${propertyTables.index.length}] = {`);
+out.push(`const std::uint8_t kPropertyBlockIndex[${propertyTables.index.length}] = {`);
 out.push(...columns(Array.from(propertyTables.index), decimal));
 out.push('};');
 out.push('');
-out.push(`const std::uint8_t property_blocks[${propertyTables.blocks.length}][${propertyBlockBytes}] = {`);
+out.push(`const std::uint8_t kPropertyBlocks[${propertyTables.blocks.length}][${propertyBlockBytes}] = {`);
 propertyTables.blocks.forEach((block, id) => {
   out.push(`  // ${id}: first used for ${range(propertyTables.firstUse[id], BLOCK_SIZE)}`);
   out.push('  {');
@@ -227,7 +227,7 @@ propertyTables.blocks.forEach((block, id) => {
 });
 out.push('};');
 out.push('');
-out.push('const unsigned char two_byte_lowercase[0x800][2] = {');
+out.push('const unsigned char kTwoByteLowercase[0x800][2] = {');
 for (let cp = 0; cp < 0x800; cp += 0x40) {
   out.push(`  // ${hex(cp)}..${hex(cp + 0x3f)}`);
   const pairs = [];
@@ -238,11 +238,11 @@ for (let cp = 0; cp < 0x800; cp += 0x40) {
 }
 out.push('};');
 out.push('');
-out.push('const unsigned char two_byte_dirty_low[32] = {');
+out.push('const unsigned char kTwoByteDirtyLow[32] = {');
 out.push(...columns(Array.from(dirtyLow), hex2));
 out.push('};');
 out.push('');
-out.push('const unsigned char two_byte_dirty_high[32] = {');
+out.push('const unsigned char kTwoByteDirtyHigh[32] = {');
 out.push(...columns(Array.from(dirtyHigh), hex2));
 out.push('};');
 out.push('');

@@ -14,15 +14,15 @@ struct PyErrAccess {
 };
 
 PyErrState::PyErrState(PyErrState&& other) noexcept
-    : form_(std::exchange(other.form_, Empty{})),
-      step_(other.step_.exchange(kNotRun, std::memory_order_acq_rel)) {}
+    : form(std::exchange(other.form, Empty{})),
+      step(other.step.exchange(NotRun, std::memory_order_acq_rel)) {}
 
 PyErrState& PyErrState::operator=(PyErrState&& other) noexcept {
   if (this != &other) {
-    form_ = std::exchange(other.form_, Empty{});
-    step_.store(other.step_.exchange(kNotRun, std::memory_order_acq_rel),
+    form = std::exchange(other.form, Empty{});
+    step.store(other.step.exchange(NotRun, std::memory_order_acq_rel),
                 std::memory_order_release);
-    normalizing_thread_.reset();
+    normalizing_thread.reset();
   }
   return *this;
 }
@@ -56,18 +56,18 @@ void raise_lazy(LazyMaker maker) {
 // it; attaches for its interpreter calls.
 void PyErrAccess::normalize_step(PyErrState& state) {
   {
-    std::lock_guard lock(state.mutex_);
-    state.normalizing_thread_ = std::this_thread::get_id();
+    std::lock_guard lock(state.mutex);
+    state.normalizing_thread = std::this_thread::get_id();
   }
   struct ForgetThread {
     PyErrState& state;
     ~ForgetThread() {
-      std::lock_guard lock(state.mutex_);
-      state.normalizing_thread_.reset();
+      std::lock_guard lock(state.mutex);
+      state.normalizing_thread.reset();
     }
   } forget{state};
 
-  if (std::holds_alternative<PyErrState::Empty>(state.form_)) {
+  if (std::holds_alternative<PyErrState::Empty>(state.form)) {
     throw InternalFault(Text("Cannot normalize a PyErr while already normalizing it."));
   }
   // The form stays in place until the thread is attached: whatever it
@@ -80,7 +80,7 @@ void PyErrAccess::normalize_step(PyErrState& state) {
     ~Attached() { PyGILState_Release(gil); }
   } attached;
 
-  PyErrState::Form taken = std::exchange(state.form_, PyErrState::Empty{});
+  PyErrState::Form taken = std::exchange(state.form, PyErrState::Empty{});
   OwnedRef instance;
   if (LazyMaker* maker = std::get_if<LazyMaker>(&taken)) {
     raise_lazy(std::move(*maker));
@@ -91,11 +91,11 @@ void PyErrAccess::normalize_step(PyErrState& state) {
   } else {
     instance = std::move(std::get<OwnedRef>(taken));
   }
-  state.form_ = std::move(instance);
+  state.form = std::move(instance);
 }
 
 PyObject* PyErrAccess::instance(PyErrState& state) {
-  if (OwnedRef* instance = std::get_if<OwnedRef>(&state.form_)) return instance->get();
+  if (OwnedRef* instance = std::get_if<OwnedRef>(&state.form)) return instance->get();
   throw InternalFault(Text("PyErr state should never be invalid outside of normalization"));
 }
 
@@ -112,7 +112,7 @@ PyErr from_exception_object(OwnedRef object) {
 
 void set_pending(PyErr&& err) {
   PyErrState& state = PyErrAccess::state(err);
-  PyErrState::Form form = std::exchange(state.form_, PyErrState::Empty{});
+  PyErrState::Form form = std::exchange(state.form, PyErrState::Empty{});
   if (OwnedRef* instance = std::get_if<OwnedRef>(&form)) {
     PyErr_SetRaisedException(instance->release());
   } else if (LazyMaker* maker = std::get_if<LazyMaker>(&form)) {
@@ -139,10 +139,10 @@ PyErr fetch_pending() {
 
 void normalize(PyErr& err) {
   PyErrState& state = PyErrAccess::state(err);
-  if (state.step_.load(std::memory_order_acquire) == PyErrState::kDone) return;
+  if (state.step.load(std::memory_order_acquire) == PyErrState::Done) return;
   {
-    std::lock_guard lock(state.mutex_);
-    if (state.normalizing_thread_ == std::this_thread::get_id()) {
+    std::lock_guard lock(state.mutex);
+    if (state.normalizing_thread == std::this_thread::get_id()) {
       throw InternalFault(Text("Re-entrant normalization of PyErrState detected"));
     }
   }
@@ -151,29 +151,29 @@ void normalize(PyErr& err) {
     ~Detached() { PyEval_RestoreThread(thread); }
   } detached;
 
-  std::atomic<int>& step = state.step_;
+  std::atomic<int>& step = state.step;
   for (;;) {
     int seen = step.load(std::memory_order_acquire);
-    if (seen == PyErrState::kDone) return;
-    if (seen == PyErrState::kRunning) {
-      step.wait(PyErrState::kRunning, std::memory_order_acquire);
+    if (seen == PyErrState::Done) return;
+    if (seen == PyErrState::Running) {
+      step.wait(PyErrState::Running, std::memory_order_acquire);
       continue;
     }
-    if (!step.compare_exchange_weak(seen, PyErrState::kRunning, std::memory_order_acq_rel)) {
+    if (!step.compare_exchange_weak(seen, PyErrState::Running, std::memory_order_acq_rel)) {
       continue;
     }
     // This thread runs the step; a fault lets the next attempt run it again
     // (which then finds the form empty).
     struct Settle {
       std::atomic<int>& step;
-      int outcome = PyErrState::kNotRun;
+      int outcome = PyErrState::NotRun;
       ~Settle() {
         step.store(outcome, std::memory_order_release);
         step.notify_all();
       }
     } settle{step};
     PyErrAccess::normalize_step(state);
-    settle.outcome = PyErrState::kDone;
+    settle.outcome = PyErrState::Done;
     return;
   }
 }
@@ -201,7 +201,7 @@ OwnedRef into_exception_object(PyErr&& err) {
   normalize(err);
   PyErrState& state = PyErrAccess::state(err);
   OwnedRef instance = OwnedRef::borrow(PyErrAccess::instance(state));
-  state.form_ = PyErrState::Empty{};
+  state.form = PyErrState::Empty{};
   if (OwnedRef traceback = OwnedRef::steal(PyException_GetTraceback(instance.get()))) {
     PyException_SetTraceback(instance.get(), traceback.get());
   }

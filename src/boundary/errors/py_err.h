@@ -66,10 +66,10 @@ class PyErrState {
   using Form = std::variant<Empty, LazyMaker, OwnedRef>;
 
   // Progress of the one-time normalization step.
-  enum Step : int { kNotRun = 0, kRunning = 1, kDone = 2 };
+  enum Step : int { NotRun = 0, Running = 1, Done = 2 };
 
-  explicit PyErrState(LazyMaker maker) noexcept : form_(std::move(maker)), step_(kNotRun) {}
-  explicit PyErrState(OwnedRef instance) noexcept : form_(std::move(instance)), step_(kDone) {}
+  explicit PyErrState(LazyMaker maker) noexcept : form(std::move(maker)), step(NotRun) {}
+  explicit PyErrState(OwnedRef instance) noexcept : form(std::move(instance)), step(Done) {}
 
   // Moves the form out of `other`, which is left empty. Not to be used
   // while `other` is being normalized by another thread.
@@ -80,10 +80,10 @@ class PyErrState {
   ~PyErrState() = default;
 
   // Reached only through the private state of a `PyErr` (py_err.cc).
-  std::mutex mutex_;
-  std::optional<std::thread::id> normalizing_thread_;  // guarded by mutex_
-  Form form_;
-  std::atomic<int> step_;  // the one-time flag: kDone once normalized
+  std::mutex mutex;
+  std::optional<std::thread::id> normalizing_thread;  // guarded by mutex_
+  Form form;
+  std::atomic<int> step;  // the one-time flag: Done once normalized
 };
 
 class PyErr {
@@ -97,7 +97,7 @@ class PyErr {
 
   // Whether the value is known to be normalized (lock-free read).
   bool is_normalized() const noexcept {
-    return state_.step_.load(std::memory_order_acquire) == PyErrState::kDone;
+    return state_.step.load(std::memory_order_acquire) == PyErrState::Done;
   }
 
  private:

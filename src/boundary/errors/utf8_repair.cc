@@ -5,7 +5,7 @@
 namespace corvane::module {
 namespace {
 
-constexpr std::string_view replacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 // Length of the well-formed sequence at the start of `rest`, or of the
 // maximal subpart of an ill-formed one (negated), per Table 3-7 of the
@@ -51,7 +51,7 @@ Text repair_utf8(std::string_view bytes) {
       out.append(bytes.substr(0, static_cast<std::size_t>(n)));
       bytes.remove_prefix(static_cast<std::size_t>(n));
     } else {
-      out.append(replacement);
+      out.append(kReplacement);
       bytes.remove_prefix(static_cast<std::size_t>(-n));
     }
   }

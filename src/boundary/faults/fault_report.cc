@@ -14,13 +14,13 @@ namespace corvane::module {
 namespace {
 
 #ifdef CORVANE_SOURCE_ROOT
-constexpr std::string_view source_root = CORVANE_SOURCE_ROOT;
+constexpr std::string_view kSourceRoot = CORVANE_SOURCE_ROOT;
 #else
-constexpr std::string_view source_root;
+constexpr std::string_view kSourceRoot;
 #endif
 
 std::string_view relative_to_root(std::string_view file) noexcept {
-  if (!source_root.empty() && file.starts_with(source_root)) file.remove_prefix(source_root.size());
+  if (!kSourceRoot.empty() && file.starts_with(kSourceRoot)) file.remove_prefix(kSourceRoot.size());
   return file;
 }
 

@@ -14,8 +14,8 @@ constinit OnceObjectCell panic_exception_cell;
 
 PyObject* create_panic_exception_type() {
   // Both texts are zero-terminated literals.
-  if (PyObject* type = PyErr_NewExceptionWithDoc(panic_exception_name.data(),
-                                                 panic_exception_doc.data(),
+  if (PyObject* type = PyErr_NewExceptionWithDoc(kPanicExceptionName.data(),
+                                                 kPanicExceptionDoc.data(),
                                                  PyExc_BaseException, nullptr)) {
     return type;
   }

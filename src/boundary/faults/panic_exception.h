@@ -30,15 +30,15 @@
 
 namespace corvane::module {
 
-inline constexpr std::string_view panic_exception_name = "pyo3_runtime.PanicException";
-inline constexpr std::string_view panic_exception_doc =
+inline constexpr std::string_view kPanicExceptionName = "pyo3_runtime.PanicException";
+inline constexpr std::string_view kPanicExceptionDoc =
     "\n"
     "The exception raised when Rust code called from Python panics.\n"
     "\n"
     "Like SystemExit, this exception is derived from BaseException so that\n"
     "it will typically propagate all the way through the stack and cause the\n"
     "Python interpreter to exit.\n";
-static_assert(panic_exception_doc.size() == 235);
+static_assert(kPanicExceptionDoc.size() == 235);
 
 PyObject* panic_exception_type();
 PyErr panic_exception_from_fault(InternalFault&& fault);

@@ -1,7 +1,7 @@
 // The byte-vector concept: what the kernels in arch/generic/ ask of an
 // instruction set, stated once.
 //
-// Contract: a trait `V` names a vector of `V::width` bytes, `V::Vector`,
+// Contract: a trait `V` names a vector of `V::kWidth` bytes, `V::Vector`,
 // whose lane 0 holds the byte at the lowest address, and the result of a
 // lane-wise comparison, `V::Mask`: either the vector itself with all ones in
 // the lanes where the comparison holds and zero elsewhere, or a type of the
@@ -40,7 +40,7 @@ namespace corvane::scoring {
 template <class V>
 concept ByteVector =
     requires(const char* in, char* out, typename V::Vector v, char b) {
-      { V::width } -> std::convertible_to<std::size_t>;
+      { V::kWidth } -> std::convertible_to<std::size_t>;
       { V::splat(b) } -> std::same_as<typename V::Vector>;
       { V::load(in) } -> std::same_as<typename V::Vector>;
       V::store(out, v);

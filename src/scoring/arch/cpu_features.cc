@@ -26,6 +26,6 @@ CpuFeatures read_cpu_features() noexcept {
 // Read while the library loads, so that a dispatch costs one load and no
 // once-only guard. Code that would run before this (none does) sees every
 // field false and takes the baseline code, which is always correct.
-const CpuFeatures cpu_features_detail::detected = read_cpu_features();
+const CpuFeatures cpu_features_detail::kDetected = read_cpu_features();
 
 }  // namespace corvane::scoring

@@ -19,9 +19,9 @@ struct CpuFeatures {
 };
 
 namespace cpu_features_detail {
-extern const CpuFeatures detected;
+extern const CpuFeatures kDetected;
 }  // namespace cpu_features_detail
 
-inline const CpuFeatures& cpu_features() noexcept { return cpu_features_detail::detected; }
+inline const CpuFeatures& cpu_features() noexcept { return cpu_features_detail::kDetected; }
 
 }  // namespace corvane::scoring

@@ -1,6 +1,6 @@
 // How common each byte value is in typical lowercased UTF-8 text.
 //
-// Contract: `byte_frequency_rank[b]` orders the 256 byte values from the
+// Contract: `kByteFrequencyRank[b]` orders the 256 byte values from the
 // rarest (0) to the most common (255); every rank occurs once. It is a fixed
 // heuristic, not a measurement of any particular input: the ASCII ranks come
 // from counting the bytes of a large body of lowercased English technical
@@ -15,7 +15,7 @@
 
 namespace corvane::scoring {
 
-inline constexpr std::array<std::uint8_t, 256> byte_frequency_rank = {
+inline constexpr std::array<std::uint8_t, 256> kByteFrequencyRank = {
      85,   0,   1,   2,   3,   4,   5,  64,  66,  77, 247,   6,  65,  72,   7,   8,  // 0x00
       9,  10,  11,  12,  13,  14,  15,  16,  17,  18,  63,  67,  19,  20,  21,  22,  // 0x10
     255,  71, 180,  82,  76,  73,  79,  86, 166, 165, 150,  78, 161, 230, 240, 242,  // 0x20

@@ -24,7 +24,7 @@ bool search(std::string_view haystack, std::string_view needle, const RareBytes&
   const PrefilterResult result = prefiltered(h, last, x, m, rare);
   if (result.found) return true;
   if (result.resume > last) return false;
-  return TwoWaySearcher(needle).find(haystack, result.resume) != TwoWaySearcher::npos;
+  return TwoWaySearcher(needle).find(haystack, result.resume) != TwoWaySearcher::kNpos;
 }
 
 // Haystacks of at most kShortHaystack bytes: setting up the prefilter costs

@@ -22,14 +22,14 @@ namespace {
 
 using corvane::scoring::contains_text;
 
-constexpr std::size_t mebibyte = std::size_t{1} << 20;
+constexpr std::size_t kMebibyte = std::size_t{1} << 20;
 
 // The adversarial inputs come in 1, 2, 4 and 8 MiB: doubling the size must
 // about double the time. (Which doublings stay inside one cache level
 // depends on the machine, so all three are there.)
-constexpr std::array<std::size_t, 4> scales = {1, 2, 4, 8};
-constexpr std::size_t largest_scale = 8;
-constexpr std::array<const char*, 4> adversarial = {"run_then_b", "periodic_then_c",
+constexpr std::array<std::size_t, 4> kScales = {1, 2, 4, 8};
+constexpr std::size_t kLargestScale = 8;
+constexpr std::array<const char*, 4> kAdversarial = {"run_then_b", "periodic_then_c",
                                                     "frequent_then_rare", "binary_random"};
 
 // Lowercase English-like prose: words drawn with Zipf-like weights, with
@@ -66,7 +66,7 @@ std::string make_prose(std::size_t size) {
 }
 
 const std::string& prose() {
-  static const std::string text = make_prose(largest_scale * mebibyte);
+  static const std::string text = make_prose(kLargestScale * kMebibyte);
   return text;
 }
 
@@ -126,19 +126,19 @@ const Input& input(const std::string& name) {
     const std::string_view text = prose();
     for (const char* needle : {"zinc", "jaguar", "kilowatt", "hypothetical", "misunderstanding"}) {
       all.push_back(
-          {std::string("prose_1MiB/") + needle, {std::string(text.substr(0, mebibyte)), needle}});
+          {std::string("prose_1MiB/") + needle, {std::string(text.substr(0, kMebibyte)), needle}});
     }
     all.push_back({"prose_64B/jaguar", {std::string(text.substr(0, 64)), "jaguar"}});
     all.push_back({"prose_1KiB/jaguar", {std::string(text.substr(0, 1024)), "jaguar"}});
-    for (std::size_t scale : scales) {
+    for (std::size_t scale : kScales) {
       const std::string size = std::to_string(scale) + "MiB";
       all.push_back(
-          {"run_then_b_" + size, {repeat("a", scale * mebibyte), repeat("a", 999) + "b"}});
+          {"run_then_b_" + size, {repeat("a", scale * kMebibyte), repeat("a", 999) + "b"}});
       all.push_back({"periodic_then_c_" + size,
-                     {repeat("ab", scale * mebibyte / 2), repeat("ab", 500) + "c"}});
+                     {repeat("ab", scale * kMebibyte / 2), repeat("ab", 500) + "c"}});
       // The haystack's four most frequent bytes, repeated, then its rarest
       // byte that still occurs.
-      const std::string haystack(text.substr(0, scale * mebibyte));
+      const std::string haystack(text.substr(0, scale * kMebibyte));
       std::array<std::size_t, 256> counts{};
       for (unsigned char c : haystack) ++counts[c];
       std::array<unsigned char, 256> order{};
@@ -155,7 +155,7 @@ const Input& input(const std::string& name) {
       // Random a/b text: any pair of needle bytes matches a quarter of all
       // positions, so the prefilter gives way to Two-Way.
       std::mt19937_64 rng(5);
-      std::string binary(scale * mebibyte, 'a');
+      std::string binary(scale * kMebibyte, 'a');
       for (char& c : binary) c = (rng() & 1) != 0 ? 'b' : 'a';
       all.push_back({"binary_random_" + size, {binary, repeat("a", 31) + "b"}});
     }
@@ -210,13 +210,13 @@ void BM_memchr(benchmark::State& state, const std::string& name) {
 }
 
 // memchr, memmem and contains_text on each input, next to one another.
-[[maybe_unused]] const bool registered = [] {
+[[maybe_unused]] const bool kRegistered = [] {
   std::vector<std::string> names = {
       "prose_1MiB/zinc",         "prose_1MiB/jaguar",           "prose_1MiB/kilowatt",
       "prose_1MiB/hypothetical", "prose_1MiB/misunderstanding", "prose_64B/jaguar",
       "prose_1KiB/jaguar"};
-  for (const char* base : adversarial) {
-    for (std::size_t scale : scales) {
+  for (const char* base : kAdversarial) {
+    for (std::size_t scale : kScales) {
       names.push_back(std::string(base) + "_" + std::to_string(scale) + "MiB");
     }
   }

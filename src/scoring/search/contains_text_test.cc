@@ -26,14 +26,14 @@ namespace {
 
 // The obviously right searches: every window start, compared in full.
 std::size_t naive_find(std::string_view haystack, std::string_view needle, std::size_t from = 0) {
-  if (needle.size() > haystack.size()) return TwoWaySearcher::npos;
+  if (needle.size() > haystack.size()) return TwoWaySearcher::kNpos;
   for (std::size_t j = from; j + needle.size() <= haystack.size(); ++j) {
     if (haystack.substr(j, needle.size()) == needle) return j;
   }
-  return TwoWaySearcher::npos;
+  return TwoWaySearcher::kNpos;
 }
 bool naive_contains(std::string_view haystack, std::string_view needle) {
-  return naive_find(haystack, needle) != TwoWaySearcher::npos;
+  return naive_find(haystack, needle) != TwoWaySearcher::kNpos;
 }
 
 // A heap copy of exactly `text.size()` bytes, so that a memory checker sees
@@ -348,7 +348,7 @@ TEST(PrefilteredSearch, VectorSearchesMatchTheByteLoop) {
     if (expected.found) {
       ASSERT_EQ(expected.resume, first) << round;
     } else {
-      ASSERT_TRUE(first == TwoWaySearcher::npos ||
+      ASSERT_TRUE(first == TwoWaySearcher::kNpos ||
                   (expected.resume <= last && first >= expected.resume))
           << round;
     }
@@ -390,7 +390,7 @@ TEST(RareBytes, MatchesTheDefinitionOnRandomNeedles) {
       const std::string needle =
           random_text(rng, alphabet, std::uniform_int_distribution<std::size_t>(2, 20)(rng));
       const auto rank = [&](std::size_t i) {
-        return byte_frequency_rank[static_cast<unsigned char>(needle[i])];
+        return kByteFrequencyRank[static_cast<unsigned char>(needle[i])];
       };
       std::size_t first = 0;
       for (std::size_t i = 0; i < needle.size(); ++i) {
@@ -424,7 +424,7 @@ TEST(RareBytes, MatchesTheDefinitionOnRandomNeedles) {
 
 TEST(ByteFrequencyRank, IsAnOrderOfAllByteValues) {
   std::vector<bool> seen(256, false);
-  for (std::uint8_t rank : byte_frequency_rank) seen[rank] = true;
+  for (std::uint8_t rank : kByteFrequencyRank) seen[rank] = true;
   EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 256);
 }
 

@@ -18,11 +18,11 @@ RareBytes choose_rare_bytes(std::string_view needle) noexcept {
   // earlier offset. Ranks are distinct, so a byte ranking below the rarest
   // so far is a new value, and the old rarest becomes the best second.
   std::size_t first = 0;
-  unsigned first_rank = byte_frequency_rank[x[0]];
+  unsigned first_rank = kByteFrequencyRank[x[0]];
   std::size_t second = 0;
   unsigned second_key = ~0u;
   for (std::size_t i = 1; i < needle.size(); ++i) {
-    const unsigned rank = byte_frequency_rank[x[i]];
+    const unsigned rank = kByteFrequencyRank[x[i]];
     if (rank < first_rank) {
       second = first;
       second_key = first_rank;
@@ -42,7 +42,7 @@ RareBytes choose_rare_bytes(std::string_view needle) noexcept {
   unsigned third_key = ~0u;
   for (std::size_t i = 0; i < needle.size(); ++i) {
     if (i == first || i == second) continue;
-    const unsigned rank = byte_frequency_rank[x[i]];
+    const unsigned rank = kByteFrequencyRank[x[i]];
     const unsigned key = x[i] == x[first] || x[i] == x[second] ? 256 + rank : rank;
     if (key < third_key) {
       third = i;
@@ -63,14 +63,14 @@ PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::
   for (std::size_t j = 0; j <= last; ++j) {
     if (at1[j] != rare.byte1 || at2[j] != rare.byte2 || (tight && at3[j] != rare.byte3)) continue;
     switch (verifier.check(j, tight)) {
-      case Candidate::found:
+      case Candidate::Found:
         return {true, j};
-      case Candidate::give_up:
+      case Candidate::GiveUp:
         return {false, j + 1};
-      case Candidate::tighten:
+      case Candidate::Tighten:
         tight = true;
         break;
-      case Candidate::rejected:
+      case Candidate::Rejected:
         break;
     }
   }

@@ -2,7 +2,7 @@
 //
 // Contract: `choose_rare_bytes` picks three offsets of a needle (of at
 // least two bytes): the one holding its rarest byte in typical text, by
-// `byte_frequency_rank`, then the rarest other byte value, then the rarest
+// `kByteFrequencyRank`, then the rarest other byte value, then the rarest
 // byte left (a needle of two bytes repeats the first). A
 // `PrefilteredSearch` looks, in increasing order, at the window starts j in
 // [0, last] where the first two bytes sit at their offsets from j (every

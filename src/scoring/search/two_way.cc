@@ -80,7 +80,7 @@ TwoWaySearcher::TwoWaySearcher(std::string_view needle) noexcept
 }
 
 std::size_t TwoWaySearcher::find(std::string_view haystack, std::size_t from) const noexcept {
-  if (haystack.size() < size_ || from > haystack.size() - size_) return npos;
+  if (haystack.size() < size_ || from > haystack.size() - size_) return kNpos;
   const auto* y = reinterpret_cast<const unsigned char*>(haystack.data());
   return periodic_ ? find_periodic(y, haystack.size(), from)
                    : find_aperiodic(y, haystack.size(), from);
@@ -115,7 +115,7 @@ std::size_t TwoWaySearcher::find_periodic(const unsigned char* y, std::size_t si
     j += shift_;
     memory = m - shift_;
   }
-  return npos;
+  return kNpos;
 }
 
 // Aperiodic needle: no memory is needed; a mismatch in the left factor
@@ -142,7 +142,7 @@ std::size_t TwoWaySearcher::find_aperiodic(const unsigned char* y, std::size_t s
     if (i == 0) return j;
     j += shift_;
   }
-  return npos;
+  return kNpos;
 }
 
 }  // namespace corvane::scoring

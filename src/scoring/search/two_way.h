@@ -29,7 +29,7 @@ CriticalFactorization critical_factorization(std::string_view needle) noexcept;
 
 class TwoWaySearcher {
  public:
-  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kNpos = static_cast<std::size_t>(-1);
 
   // Precondition: `needle` is not empty.
   // Complexity: O(len(needle)) time, O(1) space.

@@ -23,7 +23,7 @@
 namespace corvane::scoring {
 namespace {
 
-enum class Candidate { rejected, found, tighten, give_up };
+enum class Candidate { Rejected, Found, Tighten, GiveUp };
 
 class CandidateVerifier {
  public:
@@ -40,7 +40,7 @@ class CandidateVerifier {
       const std::size_t half = size_ < 4 ? 2 : 4;
       if (load(window, half) == load(needle_, half) &&
           load(window + size_ - half, half) == load(needle_ + size_ - half, half)) {
-        return Candidate::found;
+        return Candidate::Found;
       }
     } else {
       // Eight bytes at a time; the tail as the last eight bytes.
@@ -49,30 +49,30 @@ class CandidateVerifier {
       if (i + 8 <= size_) {
         compared = i + 8;
       } else if (load(window + size_ - 8) == load(needle_ + size_ - 8)) {
-        return Candidate::found;
+        return Candidate::Found;
       }
     }
     ++candidates_;
     compared_ += compared;
     const std::size_t passed = j + 1;  // window starts ruled out so far
-    if (compared_ > 2 * passed + size_) return Candidate::give_up;
-    if (!tight && candidates_ >= tighten_after && passed < candidates_ * tight_stride) {
-      return Candidate::tighten;
+    if (compared_ > 2 * passed + size_) return Candidate::GiveUp;
+    if (!tight && candidates_ >= kTightenAfter && passed < candidates_ * kTightStride) {
+      return Candidate::Tighten;
     }
-    if (candidates_ >= warm_up && passed < candidates_ * min_stride) return Candidate::give_up;
-    return Candidate::rejected;
+    if (candidates_ >= kWarmUp && passed < candidates_ * kMinStride) return Candidate::GiveUp;
+    return Candidate::Rejected;
   }
 
  private:
-  // The prefilter is kept while it pays: after `warm_up` candidates, each
-  // must on average stand for at least `min_stride` window starts.
-  static constexpr std::size_t warm_up = 32;
-  static constexpr std::size_t min_stride = 16;
+  // The prefilter is kept while it pays: after `kWarmUp` candidates, each
+  // must on average stand for at least `kMinStride` window starts.
+  static constexpr std::size_t kWarmUp = 32;
+  static constexpr std::size_t kMinStride = 16;
   // Candidates on two bytes that come more often than once per
-  // `tight_stride` window starts cost more, in verification and in
+  // `kTightStride` window starts cost more, in verification and in
   // mispredicted branches, than a third comparison per window.
-  static constexpr std::size_t tighten_after = 8;
-  static constexpr std::size_t tight_stride = 4096;
+  static constexpr std::size_t kTightenAfter = 8;
+  static constexpr std::size_t kTightStride = 4096;
 
   static std::uint64_t load(const unsigned char* p) noexcept {
     std::uint64_t v;

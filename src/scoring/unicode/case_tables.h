@@ -26,29 +26,29 @@ namespace case_data {
 
 // Code points are split into blocks of 256; each block's entries live in one
 // deduplicated block, found through the block index.
-inline constexpr unsigned block_shift = 8;
+inline constexpr unsigned kBlockShift = 8;
 
 // Lowercase: per code point, the 16-bit difference to its mapping, added
 // modulo 2^16 within the code point's plane (no mapping leaves its plane).
-extern const std::uint8_t lowercase_block_index[0x110000 >> block_shift];
-extern const std::uint16_t lowercase_blocks[][1u << block_shift];
+extern const std::uint8_t kLowercaseBlockIndex[0x110000 >> kBlockShift];
+extern const std::uint16_t kLowercaseBlocks[][1u << kBlockShift];
 
 // Properties: two bits per code point, four code points to a byte.
-inline constexpr unsigned cased_bit = 1;
-inline constexpr unsigned case_ignorable_bit = 2;
-extern const std::uint8_t property_block_index[0x110000 >> block_shift];
-extern const std::uint8_t property_blocks[][(1u << block_shift) / 4];
+inline constexpr unsigned kCasedBit = 1;
+inline constexpr unsigned kCaseIgnorableBit = 2;
+extern const std::uint8_t kPropertyBlockIndex[0x110000 >> kBlockShift];
+extern const std::uint8_t kPropertyBlocks[][(1u << kBlockShift) / 4];
 
-extern const unsigned char two_byte_lowercase[0x800][2];
+extern const unsigned char kTwoByteLowercase[0x800][2];
 // Indexed by a two-byte lead byte's low five bits: the range of continuation
-// bytes (low..high, or the empty 0xFF..0x00) outside which two_byte_lowercase
+// bytes (low..high, or the empty 0xFF..0x00) outside which kTwoByteLowercase
 // leaves every sequence of that lead unchanged.
-extern const unsigned char two_byte_dirty_low[32];
-extern const unsigned char two_byte_dirty_high[32];
+extern const unsigned char kTwoByteDirtyLow[32];
+extern const unsigned char kTwoByteDirtyHigh[32];
 
 inline unsigned properties_of(char32_t c) noexcept {
-  const std::uint8_t packed = property_blocks[property_block_index[c >> block_shift]]
-                                             [(c & ((1u << block_shift) - 1)) >> 2];
+  const std::uint8_t packed = kPropertyBlocks[kPropertyBlockIndex[c >> kBlockShift]]
+                                             [(c & ((1u << kBlockShift) - 1)) >> 2];
   return (packed >> ((c & 3u) * 2)) & 3u;
 }
 
@@ -56,22 +56,22 @@ inline unsigned properties_of(char32_t c) noexcept {
 
 inline char32_t simple_lowercase(char32_t c) noexcept {
   const std::uint16_t delta =
-      case_data::lowercase_blocks[case_data::lowercase_block_index[c >> case_data::block_shift]]
-                                 [c & ((1u << case_data::block_shift) - 1)];
+      case_data::kLowercaseBlocks[case_data::kLowercaseBlockIndex[c >> case_data::kBlockShift]]
+                                 [c & ((1u << case_data::kBlockShift) - 1)];
   return (c & ~char32_t{0xFFFF}) | ((c + delta) & 0xFFFF);
 }
 
 inline bool is_cased(char32_t c) noexcept {
-  return (case_data::properties_of(c) & case_data::cased_bit) != 0;
+  return (case_data::properties_of(c) & case_data::kCasedBit) != 0;
 }
 
 inline bool is_case_ignorable(char32_t c) noexcept {
-  return (case_data::properties_of(c) & case_data::case_ignorable_bit) != 0;
+  return (case_data::properties_of(c) & case_data::kCaseIgnorableBit) != 0;
 }
 
 // `c` must lie in U+0080..U+07FF.
 inline const unsigned char* two_byte_lowercase_at(char32_t c) noexcept {
-  return case_data::two_byte_lowercase[c];
+  return case_data::kTwoByteLowercase[c];
 }
 
 }  // namespace corvane::scoring

@@ -8,7 +8,7 @@
 
 namespace corvane::scoring::case_data {
 
-const std::uint8_t lowercase_block_index[4352] = {
+const std::uint8_t kLowercaseBlockIndex[4352] = {
      0,  1,  2,  3,  4,  5,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  7,  6,  6,  8,  6,  6,  6,  6,
      6,  6,  6,  6,  9,  6, 10, 11,  6, 12,  6,  6, 13,  6,  6,  6,  6,  6,  6,  6, 14,  6,  6,  6,
      6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,
@@ -193,7 +193,7 @@ const std::uint8_t lowercase_block_index[4352] = {
      6,  6,  6,  6,  6,  6,  6,  6,
 };
 
-const std::uint16_t lowercase_blocks[25][256] = {
+const std::uint16_t kLowercaseBlocks[25][256] = {
   // 0: first used for U+0000..U+00FF
   {
     0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,
@@ -821,7 +821,7 @@ const std::uint16_t lowercase_blocks[25][256] = {
   },
 };
 
-const std::uint8_t property_block_index[4352] = {
+const std::uint8_t kPropertyBlockIndex[4352] = {
       0,   1,   2,   3,   4,   5,   6,   7,   8,   9,  10,  11,  12,  13,  14,  15,  16,  17,  17,
      18,  17,  17,  17,  19,  20,  21,  22,  23,  24,  25,  26,  27,  28,  29,  17,  17,  30,  17,
      17,  17,  17,  17,  17,  17,  31,  32,  33,  17,  34,  17,  17,  17,  17,  17,  17,  17,  17,
@@ -1054,7 +1054,7 @@ const std::uint8_t property_block_index[4352] = {
      17,
 };
 
-const std::uint8_t property_blocks[103][64] = {
+const std::uint8_t kPropertyBlocks[103][64] = {
   // 0: first used for U+0000..U+00FF
   {
     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x20, 0x00, 0x00, 0x20, 0x00,
@@ -1778,7 +1778,7 @@ const std::uint8_t property_blocks[103][64] = {
   },
 };
 
-const unsigned char two_byte_lowercase[0x800][2] = {
+const unsigned char kTwoByteLowercase[0x800][2] = {
   // U+0000..U+003F
     {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00},
     {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00}, {0x00, 0x00},
@@ -2165,12 +2165,12 @@ const unsigned char two_byte_lowercase[0x800][2] = {
     {0xDF, 0xBC}, {0xDF, 0xBD}, {0xDF, 0xBE}, {0xDF, 0xBF},
 };
 
-const unsigned char two_byte_dirty_low[32] = {
+const unsigned char kTwoByteDirtyLow[32] = {
     0xFF, 0xFF, 0xFF, 0x80, 0x80, 0x81, 0x81, 0x84, 0x80, 0x81, 0xFF, 0xFF, 0xFF, 0xB0, 0x86, 0x8F,
     0x80, 0xA0, 0x80, 0x80, 0x80, 0x80, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
 };
 
-const unsigned char two_byte_dirty_high[32] = {
+const unsigned char kTwoByteDirtyHigh[32] = {
     0x00, 0x00, 0x00, 0x9E, 0xBF, 0xBD, 0xBC, 0xBE, 0xBE, 0x8E, 0x00, 0x00, 0x00, 0xBF, 0xAB, 0xBF,
     0xAF, 0xBE, 0xBE, 0xBE, 0xBF, 0x96, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
 };

@@ -24,16 +24,16 @@ namespace corvane::scoring {
 namespace {
 
 inline bool sigma_ends_word(std::string_view text, std::size_t at) noexcept {
-  using case_data::case_ignorable_bit;
-  using case_data::cased_bit;
+  using case_data::kCaseIgnorableBit;
+  using case_data::kCasedBit;
   std::size_t before = at;
   for (;;) {
     if (before == 0) return false;
     const Decoded d = decode_before(text, before);
     before -= d.length;
     const unsigned properties = case_data::properties_of(d.code_point);
-    if ((properties & case_ignorable_bit) != 0) continue;
-    if ((properties & cased_bit) == 0) return false;
+    if ((properties & kCaseIgnorableBit) != 0) continue;
+    if ((properties & kCasedBit) == 0) return false;
     break;
   }
   std::size_t after = at + 2;  // U+03A3 is two bytes
@@ -41,8 +41,8 @@ inline bool sigma_ends_word(std::string_view text, std::size_t at) noexcept {
     const Decoded d = decode_at(text, after);
     after += d.length;
     const unsigned properties = case_data::properties_of(d.code_point);
-    if ((properties & case_ignorable_bit) != 0) continue;
-    return (properties & cased_bit) == 0;
+    if ((properties & kCaseIgnorableBit) != 0) continue;
+    return (properties & kCasedBit) == 0;
   }
   return true;
 }

@@ -1,6 +1,6 @@
 // Where a text may be cut so that its pieces lowercase independently.
 //
-// Contract: `next_chunk_boundary(text, from, limit)` gives the first code
+// Contract: `next_piece_boundary(text, from, limit)` gives the first code
 // point boundary p at or after byte `from` (itself rounded up to a boundary)
 // where the text may be cut: either the code point that starts at p has
 // neither Cased nor Case_Ignorable, or the code points on both sides of p
@@ -28,19 +28,19 @@
 
 namespace corvane::scoring {
 
-namespace chunk_boundary_detail {
+namespace piece_boundary_detail {
 
 // Cased and Case_Ignorable of a code point, as case_data bits; a capital
 // sigma counts as case-ignorable here, so that no cut is made beside it.
 inline unsigned cut_properties(char32_t cp) noexcept {
-  return cp == 0x03A3 ? case_data::case_ignorable_bit : case_data::properties_of(cp);
+  return cp == 0x03A3 ? case_data::kCaseIgnorableBit : case_data::properties_of(cp);
 }
 
-}  // namespace chunk_boundary_detail
+}  // namespace piece_boundary_detail
 
-inline std::size_t next_chunk_boundary(std::string_view text, std::size_t from,
+inline std::size_t next_piece_boundary(std::string_view text, std::size_t from,
                                        std::size_t limit) noexcept {
-  using chunk_boundary_detail::cut_properties;
+  using piece_boundary_detail::cut_properties;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t i = from;
   const std::size_t stop = text.size() - from > limit ? from + limit : text.size();
@@ -48,11 +48,11 @@ inline std::size_t next_chunk_boundary(std::string_view text, std::size_t from,
   if (i >= stop) return text.size();
   // from > 0, so a code point ends just before i.
   bool before_stops = (cut_properties(decode_before(text, i).code_point) &
-                       case_data::case_ignorable_bit) == 0;
+                       case_data::kCaseIgnorableBit) == 0;
   while (i < stop) {
     const Decoded d = decode_at(text, i);
     const unsigned here = cut_properties(d.code_point);
-    const bool here_stops = (here & case_data::case_ignorable_bit) == 0;
+    const bool here_stops = (here & case_data::kCaseIgnorableBit) == 0;
     if (here == 0 || (before_stops && here_stops)) return i;
     before_stops = here_stops;
     i += d.length;

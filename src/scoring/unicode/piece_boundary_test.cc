@@ -17,15 +17,15 @@ struct CutCase {
   std::size_t expected;
 };
 
-class ChunkBoundary : public testing::TestWithParam<CutCase> {};
+class PieceBoundary : public testing::TestWithParam<CutCase> {};
 
-TEST_P(ChunkBoundary, FindsTheFirstPlaceToCut) {
+TEST_P(PieceBoundary, FindsTheFirstPlaceToCut) {
   const auto& c = GetParam();
-  EXPECT_EQ(next_chunk_boundary(c.text, c.from, 64), c.expected) << c.text << " from " << c.from;
+  EXPECT_EQ(next_piece_boundary(c.text, c.from, 64), c.expected) << c.text << " from " << c.from;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Examples, ChunkBoundary,
+    Examples, PieceBoundary,
     testing::Values(
         CutCase{"abcdef", 3, 3},                  // between two letters
         CutCase{"ab'cd", 2, 4},                   // not beside an apostrophe (case-ignorable)
@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The property the cuts exist for: lowercasing the two sides of any cut
 // gives the lowercasing of the whole, sigmas and ignorables included.
-TEST(ChunkBoundary, CutsNeverChangeTheLowercasing) {
+TEST(PieceBoundary, CutsNeverChangeTheLowercasing) {
   std::mt19937 random(5);
   const char* units[] = {"a", "B", " ", "\u03A3", "\u0391", "\u03C3", "'", ".", ":", "\u0345",
                          "\u00AD", "\u0301", "\u0130", "1", "\u2019", "\u02B0", "\u10A0", "\u1F88"};
@@ -49,7 +49,7 @@ TEST(ChunkBoundary, CutsNeverChangeTheLowercasing) {
     for (std::size_t i = 0; i < length; ++i) text += units[random() % std::size(units)];
     const Text whole = to_lower_full(text);
     for (std::size_t from = 1; from <= text.size(); ++from) {
-      const std::size_t cut = next_chunk_boundary(text, from, 1 + random() % 16);
+      const std::size_t cut = next_piece_boundary(text, from, 1 + random() % 16);
       ASSERT_GE(cut, from);
       if (cut == text.size()) continue;
       ASSERT_NE(static_cast<unsigned char>(text[cut]) & 0xC0, 0x80);

@@ -7,14 +7,14 @@
 // leave out) is left to sigma_ends_word.
 //
 // Contract: an ASCII byte b is a letter where (b | 0x20) is in 'a'..'z', and
-// a break where `sigma_break_high[b >> 4] & sigma_break_low[b & 15]` is not
+// a break where `kSigmaBreakHigh[b >> 4] & kSigmaBreakLow[b & 15]` is not
 // zero; the break tables give zero for every byte of 0x80 or more. A
 // two-byte sequence (lead, cont) is a letter where
-// `sigma_letter_lead[lead - 0xC3]` (leads 0xC3..0xD2, zero for the rest) &
-// `sigma_letter_high[cont >> 4]` & `sigma_letter_low[cont & 15]` is not
+// `kSigmaLetterLead[lead - 0xC3]` (leads 0xC3..0xD2, zero for the rest) &
+// `kSigmaLetterHigh[cont >> 4]` & `kSigmaLetterLow[cont & 15]` is not
 // zero: Latin-1 letters U+00C0..U+00FF without U+00D7 and U+00F7, Greek
 // U+0386, U+0388..U+038A, U+038C, U+038E..U+03CF without U+03A2, and
-// Cyrillic U+0400..U+047F. `sigma_letter_high` is zero for every byte that
+// Cyrillic U+0400..U+047F. `kSigmaLetterHigh` is zero for every byte that
 // is not a continuation byte. A test checks both against the generated
 // properties for every ASCII byte and two-byte code point.
 // Complexity: O(1) per code point, two or three table reads.
@@ -37,10 +37,10 @@ struct Product {
   std::uint16_t low_nibbles;
 };
 
-template <std::size_t n>
-constexpr Table lead_table(const Product (&products)[n]) {
+template <std::size_t N>
+constexpr Table lead_table(const Product (&products)[N]) {
   Table t{};
-  for (std::size_t b = 0; b < n; ++b) {
+  for (std::size_t b = 0; b < N; ++b) {
     for (unsigned k = 0; k < 16; ++k) {
       if ((products[b].leads >> k) & 1u) t[k] |= static_cast<unsigned char>(1u << b);
     }
@@ -48,10 +48,10 @@ constexpr Table lead_table(const Product (&products)[n]) {
   return t;
 }
 
-template <std::size_t n>
-constexpr Table nibble_table(const Product (&products)[n], bool high) {
+template <std::size_t N>
+constexpr Table nibble_table(const Product (&products)[N], bool high) {
   Table t{};
-  for (std::size_t b = 0; b < n; ++b) {
+  for (std::size_t b = 0; b < N; ++b) {
     const unsigned set = high ? products[b].high_nibbles : products[b].low_nibbles;
     for (unsigned k = 0; k < 16; ++k) {
       if ((set >> k) & 1u) t[k] |= static_cast<unsigned char>(1u << b);
@@ -62,7 +62,7 @@ constexpr Table nibble_table(const Product (&products)[n], bool high) {
 
 // Breaks among ASCII: controls, space and the punctuation, digits and
 // symbols that are neither letters nor ' . : ^ `. The "lead" is unused.
-inline constexpr Product ascii_breaks[] = {
+inline constexpr Product kAsciiBreaks[] = {
     {1, 0x0003, 0xFFFF},  // 0x00..0x1F
     {1, 0x0004, 0xBF7F},  // 0x20..0x2F without ' and .
     {1, 0x0008, 0xFBFF},  // 0x30..0x3F without :
@@ -73,7 +73,7 @@ inline constexpr Product ascii_breaks[] = {
 
 // Two-byte letters; lead bit k stands for lead 0xC3 + k.
 constexpr std::uint32_t lead_bit(unsigned lead) { return std::uint32_t{1} << (lead - 0xC3); }
-inline constexpr Product two_byte_letters[] = {
+inline constexpr Product kTwoByteLetters[] = {
     {lead_bit(0xCE), 0x0100, 0xD740},  // U+0386, U+0388..U+038A, U+038C, U+038E, U+038F
     {lead_bit(0xCE) | lead_bit(0xD0) | lead_bit(0xD1), 0x0A00, 0xFFFF},  // rows 9 and B
     {lead_bit(0xCE), 0x0400, 0xFFFB},  // U+03A0..U+03AF without U+03A2
@@ -85,33 +85,33 @@ inline constexpr Product two_byte_letters[] = {
 
 }  // namespace sigma_context_detail
 
-inline constexpr sigma_context_detail::Table sigma_break_high =
-    sigma_context_detail::nibble_table(sigma_context_detail::ascii_breaks, true);
-inline constexpr sigma_context_detail::Table sigma_break_low =
-    sigma_context_detail::nibble_table(sigma_context_detail::ascii_breaks, false);
-inline constexpr sigma_context_detail::Table sigma_letter_lead =
-    sigma_context_detail::lead_table(sigma_context_detail::two_byte_letters);
-inline constexpr sigma_context_detail::Table sigma_letter_high =
-    sigma_context_detail::nibble_table(sigma_context_detail::two_byte_letters, true);
-inline constexpr sigma_context_detail::Table sigma_letter_low =
-    sigma_context_detail::nibble_table(sigma_context_detail::two_byte_letters, false);
+inline constexpr sigma_context_detail::Table kSigmaBreakHigh =
+    sigma_context_detail::nibble_table(sigma_context_detail::kAsciiBreaks, true);
+inline constexpr sigma_context_detail::Table kSigmaBreakLow =
+    sigma_context_detail::nibble_table(sigma_context_detail::kAsciiBreaks, false);
+inline constexpr sigma_context_detail::Table kSigmaLetterLead =
+    sigma_context_detail::lead_table(sigma_context_detail::kTwoByteLetters);
+inline constexpr sigma_context_detail::Table kSigmaLetterHigh =
+    sigma_context_detail::nibble_table(sigma_context_detail::kTwoByteLetters, true);
+inline constexpr sigma_context_detail::Table kSigmaLetterLow =
+    sigma_context_detail::nibble_table(sigma_context_detail::kTwoByteLetters, false);
 
-static_assert(sigma_break_high[8] == 0 && sigma_break_high[15] == 0);
-static_assert(sigma_letter_high[0] == 0 && sigma_letter_high[7] == 0 &&
-              sigma_letter_high[0xC] == 0 && sigma_letter_high[0xF] == 0);
+static_assert(kSigmaBreakHigh[8] == 0 && kSigmaBreakHigh[15] == 0);
+static_assert(kSigmaLetterHigh[0] == 0 && kSigmaLetterHigh[7] == 0 &&
+              kSigmaLetterHigh[0xC] == 0 && kSigmaLetterHigh[0xF] == 0);
 
 constexpr bool sigma_ascii_letter(unsigned char b) noexcept {
   return (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
 }
 
 constexpr bool sigma_ascii_break(unsigned char b) noexcept {
-  return (sigma_break_high[b >> 4] & sigma_break_low[b & 15]) != 0;
+  return (kSigmaBreakHigh[b >> 4] & kSigmaBreakLow[b & 15]) != 0;
 }
 
 constexpr bool sigma_two_byte_letter(unsigned char lead, unsigned char cont) noexcept {
   if (lead < 0xC3 || lead > 0xD2) return false;
-  return (sigma_letter_lead[lead - 0xC3] & sigma_letter_high[cont >> 4] &
-          sigma_letter_low[cont & 15]) != 0;
+  return (kSigmaLetterLead[lead - 0xC3] & kSigmaLetterHigh[cont >> 4] &
+          kSigmaLetterLow[cont & 15]) != 0;
 }
 
 }  // namespace corvane::scoring

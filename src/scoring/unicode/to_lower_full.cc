@@ -15,8 +15,8 @@
 namespace corvane::scoring {
 namespace {
 
-constexpr char32_t capital_sigma = 0x03A3;
-constexpr char32_t capital_i_with_dot = 0x0130;
+constexpr char32_t kCapitalSigma = 0x03A3;
+constexpr char32_t kCapitalIWithDot = 0x0130;
 
 // Converts text[i, size) into out from byte o on and returns the output's
 // end. `out` has room for lowered_size_bound(text.size() - i) bytes past o,
@@ -51,11 +51,11 @@ std::size_t lower_into(std::string_view text, std::size_t i, std::size_t o, char
           out[o] = static_cast<char>(mapped[0]);
           out[o + 1] = static_cast<char>(mapped[1]);
           o += 2;
-        } else if (cp == capital_sigma) {
+        } else if (cp == kCapitalSigma) {
           out[o] = '\xCF';
           out[o + 1] = sigma_ends_word(text, i) ? '\x82' : '\x83';  // U+03C2 : U+03C3
           o += 2;
-        } else if (cp == capital_i_with_dot) {
+        } else if (cp == kCapitalIWithDot) {
           std::memcpy(out + o, "i\xCC\x87", 3);  // U+0069 U+0307
           o += 3;
         } else {

@@ -26,13 +26,13 @@
 namespace corvane::scoring {
 namespace {
 
-constexpr std::size_t buffer_bytes = std::size_t{1} << 20;
+constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 
 // Repeats `paragraph` up to 1 MiB, cut at a code point boundary.
 std::string mebibyte_of(std::string_view paragraph) {
   std::string text;
-  while (text.size() < buffer_bytes) text += paragraph;
-  std::size_t end = buffer_bytes;
+  while (text.size() < kBufferBytes) text += paragraph;
+  std::size_t end = kBufferBytes;
   while ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
   text.resize(end);
   return text;
@@ -85,7 +85,7 @@ const std::string& cyrillic_capitals_prose() {
 }
 
 // Words of running prose, lowercase, separated by spaces.
-constexpr std::u32string_view greek_words =
+constexpr std::u32string_view kGreekWords =
     U"και το της του η ο να στο με για που τα από την είναι δεν θα σε στην των τον ένα μια "
     U"αλλά όταν πολύ όλα εδώ εκεί μετά πριν ήταν έχει λόγος άνθρωπος χρόνος ημέρα νύχτα "
     U"θάλασσα ουρανός ήλιος φως πόλη χωριό σπίτι δρόμος οδός γλώσσα λέξη βιβλίο σχολείο "
@@ -114,7 +114,7 @@ constexpr std::u32string_view greek_words =
     U"τους τις στους στις σας μας σου σαν πολλούς όσοι ώστε ανθρώπους χρόνους δρόμους φίλους "
     U"θεούς ήρωες αγώνας αγώνες κόσμους νόμους λαούς στρατούς πόλεις χώρες θάλασσες της τους";
 
-constexpr std::u32string_view cyrillic_words =
+constexpr std::u32string_view kCyrillicWords =
     U"и в не на я что он с как а то все она так его но да ты к у же вы за бы по только ее "
     U"мне было вот от меня ещё нет о из ему теперь когда даже ну вдруг ли если уже или ни "
     U"быть был него до вас нибудь опять уж вам ведь там потом себя ничего ей может они тут "
@@ -179,7 +179,7 @@ std::string varied_prose(std::u32string_view words, std::uint64_t seed) {
     char buffer[4];
     text.append(buffer, encode_utf8(c, buffer));
   };
-  while (text.size() < buffer_bytes + 64) {
+  while (text.size() < kBufferBytes + 64) {
     const std::size_t count = 5 + below(12);
     const std::size_t comma = count > 6 && below(2) == 0 ? 1 + below(count - 2) : count;
     for (std::size_t w = 0; w < count; ++w) {
@@ -194,19 +194,19 @@ std::string varied_prose(std::u32string_view words, std::uint64_t seed) {
     text += "...?!;"[below(6)];
     text += below(5) == 0 ? "\n\n" : " ";
   }
-  std::size_t end = buffer_bytes;
+  std::size_t end = kBufferBytes;
   while ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
   text.resize(end);
   return text;
 }
 
 const std::string& greek_varied_prose() {
-  static const std::string text = varied_prose(greek_words, 2);
+  static const std::string text = varied_prose(kGreekWords, 2);
   return text;
 }
 
 const std::string& cyrillic_varied_prose() {
-  static const std::string text = varied_prose(cyrillic_words, 3);
+  static const std::string text = varied_prose(kCyrillicWords, 3);
   return text;
 }
 

@@ -4,12 +4,12 @@
 // one more for the offsets of the accented Greek capitals.
 //
 // Contract: for a two-byte sequence (lead, cont), `case_shift_bits` is the
-// AND of `case_shift_lead_c[lead & 15]` (leads 0xC0..0xCF) or
-// `case_shift_lead_d[lead & 15]` (0xD0..0xDF), `case_shift_high[cont >> 4]`
-// and `case_shift_low[cont & 15]`. Where it is not zero, the simple
+// AND of `kCaseShiftLeadC[lead & 15]` (leads 0xC0..0xCF) or
+// `kCaseShiftLeadD[lead & 15]` (0xD0..0xDF), `kCaseShiftHigh[cont >> 4]`
+// and `kCaseShiftLow[cont & 15]`. Where it is not zero, the simple
 // lowercase form of the code point is the code point plus
 // `case_shift_delta(bits, cont)`: 0x20, plus `bits & 0x30`, plus
-// `case_shift_accent[cont & 15]` where bit 0x80 is set; that moves the lead
+// `kCaseShiftAccent[cont & 15]` where bit 0x80 is set; that moves the lead
 // byte up by at most one. Where it is zero, nothing is claimed. The ranges
 // covered are Latin-1 U+00C0..U+00DE without U+00D7, Greek U+0386,
 // U+0388..U+038A, U+038C, U+038E..U+03AB without U+0390 and U+03A2
@@ -17,7 +17,7 @@
 // and Cyrillic U+0400..U+042F: the capitals of running Latin-1, Greek and
 // Russian text, and for their lead bytes 0xC3, 0xCE and 0xD0 every
 // sequence that lowercasing changes (`case_shift_claims_lead`).
-// `case_shift_high` is zero for every byte that is not a continuation byte,
+// `kCaseShiftHigh` is zero for every byte that is not a continuation byte,
 // so in well-formed text only a lane holding a two-byte lead can have bits.
 // The tables are written from those ranges, not generated; a test checks
 // them against the generated data for every two-byte code point.
@@ -40,33 +40,33 @@ struct CaseShiftClass {
   unsigned char bits;
 };
 
-// Every class's offset is 0x20 plus its bits in case_shift_extra_bits
-// (0x20 + 0x30 = 0x50), and for the class with case_shift_accent_bit the
+// Every class's offset is 0x20 plus its bits in kCaseShiftExtraBits
+// (0x20 + 0x30 = 0x50), and for the class with kCaseShiftAccentBit the
 // accent table's entry for the continuation's low nibble.
-inline constexpr unsigned char case_shift_extra_bits = 0x30;
-inline constexpr unsigned char case_shift_accent_bit = 0x80;
+inline constexpr unsigned char kCaseShiftExtraBits = 0x30;
+inline constexpr unsigned char kCaseShiftAccentBit = 0x80;
 
-inline constexpr CaseShiftClass case_shift_classes[] = {
+inline constexpr CaseShiftClass kCaseShiftClasses[] = {
     {0xC3, 1u << 0x8, 0xFFFF, 0x01},  // U+00C0..U+00CF
     {0xC3, 1u << 0x9, 0x7F7F, 0x02},  // U+00D0..U+00DE without U+00D7 (and U+00DF)
     {0xCE, 1u << 0x9, 0xFFFE, 0x04},  // U+0391..U+039F
     {0xCE, 1u << 0xA, 0x0FFB, 0x08},  // U+03A0..U+03AB without U+03A2
     {0xD0, 3u << 0x9, 0xFFFF, 0x40},  // U+0410..U+042F
-    {0xD0, 1u << 0x8, 0xFFFF, case_shift_extra_bits},  // U+0400..U+040F, by 0x50
+    {0xD0, 1u << 0x8, 0xFFFF, kCaseShiftExtraBits},  // U+0400..U+040F, by 0x50
     // U+0386, U+0388..U+038A, U+038C, U+038E, U+038F, by the accent table
-    {0xCE, 1u << 0x8, 0xD740, case_shift_accent_bit},
+    {0xCE, 1u << 0x8, 0xD740, kCaseShiftAccentBit},
 };
 
 // By the continuation's low nibble, what the accented Greek capitals add to
 // 0x20: U+0386 to U+03AC, U+0388..U+038A to U+03AD..U+03AF, U+038C to
 // U+03CC, U+038E and U+038F to U+03CD and U+03CE.
-inline constexpr std::array<unsigned char, 16> case_shift_accent = {
+inline constexpr std::array<unsigned char, 16> kCaseShiftAccent = {
     0, 0, 0, 0, 0, 0, 0x06, 0, 0x05, 0x05, 0x05, 0, 0x20, 0, 0x1F, 0x1F};
 
 constexpr unsigned case_shift_delta(unsigned bits, unsigned char cont) noexcept {
   if (bits == 0) return 0;
-  return 0x20 + (bits & case_shift_extra_bits) +
-         ((bits & case_shift_accent_bit) != 0 ? case_shift_accent[cont & 15] : 0);
+  return 0x20 + (bits & kCaseShiftExtraBits) +
+         ((bits & kCaseShiftAccentBit) != 0 ? kCaseShiftAccent[cont & 15] : 0);
 }
 
 // The lead bytes all of whose changing sequences the classes claim.
@@ -80,7 +80,7 @@ using Table = std::array<unsigned char, 16>;
 
 constexpr Table lead_table(unsigned row) {
   Table t{};
-  for (const CaseShiftClass& c : case_shift_classes) {
+  for (const CaseShiftClass& c : kCaseShiftClasses) {
     if ((c.lead >> 4) == row) t[c.lead & 15] |= c.bits;
   }
   return t;
@@ -88,7 +88,7 @@ constexpr Table lead_table(unsigned row) {
 
 constexpr Table nibble_table(bool high) {
   Table t{};
-  for (const CaseShiftClass& c : case_shift_classes) {
+  for (const CaseShiftClass& c : kCaseShiftClasses) {
     for (unsigned n = 0; n < 16; ++n) {
       if (((high ? c.high_nibbles : c.low_nibbles) >> n) & 1u) t[n] |= c.bits;
     }
@@ -98,14 +98,14 @@ constexpr Table nibble_table(bool high) {
 
 }  // namespace case_shift_detail
 
-inline constexpr case_shift_detail::Table case_shift_lead_c = case_shift_detail::lead_table(0xC);
-inline constexpr case_shift_detail::Table case_shift_lead_d = case_shift_detail::lead_table(0xD);
-inline constexpr case_shift_detail::Table case_shift_high = case_shift_detail::nibble_table(true);
-inline constexpr case_shift_detail::Table case_shift_low = case_shift_detail::nibble_table(false);
+inline constexpr case_shift_detail::Table kCaseShiftLeadC = case_shift_detail::lead_table(0xC);
+inline constexpr case_shift_detail::Table kCaseShiftLeadD = case_shift_detail::lead_table(0xD);
+inline constexpr case_shift_detail::Table kCaseShiftHigh = case_shift_detail::nibble_table(true);
+inline constexpr case_shift_detail::Table kCaseShiftLow = case_shift_detail::nibble_table(false);
 
 // The continuation nibbles must name continuation bytes only.
-static_assert(case_shift_high[0] == 0 && case_shift_high[7] == 0 && case_shift_high[0xC] == 0 &&
-              case_shift_high[0xF] == 0);
+static_assert(kCaseShiftHigh[0] == 0 && kCaseShiftHigh[7] == 0 && kCaseShiftHigh[0xC] == 0 &&
+              kCaseShiftHigh[0xF] == 0);
 
 // The tables give each class's bits on its own sequences and nothing else,
 // and every offset moves the continuation's low six bits by less than 0x80
@@ -114,15 +114,15 @@ constexpr bool case_shift_tables_match_classes() {
   for (unsigned lead = 0xC0; lead < 0xE0; ++lead) {
     for (unsigned cont = 0x80; cont < 0xC0; ++cont) {
       unsigned want = 0;
-      for (const CaseShiftClass& c : case_shift_classes) {
+      for (const CaseShiftClass& c : kCaseShiftClasses) {
         if (c.lead == lead && ((c.high_nibbles >> (cont >> 4)) & 1u) != 0 &&
             ((c.low_nibbles >> (cont & 15)) & 1u) != 0) {
           if (want != 0) return false;
           want = c.bits;
         }
       }
-      const unsigned got = (lead >= 0xD0 ? case_shift_lead_d : case_shift_lead_c)[lead & 15] &
-                           case_shift_high[cont >> 4] & case_shift_low[cont & 15];
+      const unsigned got = (lead >= 0xD0 ? kCaseShiftLeadD : kCaseShiftLeadC)[lead & 15] &
+                           kCaseShiftHigh[cont >> 4] & kCaseShiftLow[cont & 15];
       const unsigned char c = static_cast<unsigned char>(cont);
       if (got != want || (cont & 0x3Fu) + case_shift_delta(got, c) >= 0x80) return false;
     }
@@ -133,8 +133,8 @@ static_assert(case_shift_tables_match_classes());
 
 // `lead` in 0xC0..0xDF.
 constexpr unsigned case_shift_bits(unsigned char lead, unsigned char cont) noexcept {
-  const unsigned char by_lead = (lead >= 0xD0 ? case_shift_lead_d : case_shift_lead_c)[lead & 15];
-  return by_lead & case_shift_high[cont >> 4] & case_shift_low[cont & 15];
+  const unsigned char by_lead = (lead >= 0xD0 ? kCaseShiftLeadD : kCaseShiftLeadC)[lead & 15];
+  return by_lead & kCaseShiftHigh[cont >> 4] & kCaseShiftLow[cont & 15];
 }
 
 }  // namespace corvane::scoring

@@ -10,7 +10,7 @@
 // built for different instruction sets include this header; everything
 // here has internal linkage so that no copy built for one set can stand in
 // for another's.
-// Complexity: O(size), one vector per V::width bytes plus a scalar tail.
+// Complexity: O(size), one vector per V::kWidth bytes plus a scalar tail.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +31,7 @@ inline auto lower_ascii_lanes(typename V::Vector v) noexcept {
 
 template <ByteVector V>
 inline std::size_t lower_ascii_run(const char* in, std::size_t size, char* out) noexcept {
-  constexpr std::size_t width = V::width;
+  constexpr std::size_t width = V::kWidth;
   std::size_t i = 0;
   // Four vectors a round while the run goes on, then one at a time.
   while (size - i >= 4 * width) {

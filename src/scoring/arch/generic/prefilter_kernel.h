@@ -3,7 +3,7 @@
 //
 // Contract: `prefiltered_search_with<V>` gives the results of
 // `prefiltered_search_bytewise` (scoring/search/prefilter.h) for last + 1 >=
-// V::width. `V` is a `ComparingByteVector` (scoring/arch/byte_vector.h) of
+// V::kWidth. `V` is a `ComparingByteVector` (scoring/arch/byte_vector.h) of
 // at most 64 lanes. Only the per-architecture files include this header,
 // each after switching on its instruction set, so that the loop is
 // compiled for that set; everything here has internal linkage so no copy
@@ -67,16 +67,16 @@ inline bool verify_lanes(CandidateVerifier& verifier, bool tight, std::size_t ba
   while (lanes != 0) {
     const std::size_t j = base + static_cast<std::size_t>(std::countr_zero(lanes));
     switch (verifier.check(j, tight)) {
-      case Candidate::found:
+      case Candidate::Found:
         end = {true, {true, j}};
         return true;
-      case Candidate::give_up:
+      case Candidate::GiveUp:
         end = {true, {false, j + 1}};
         return true;
-      case Candidate::tighten:
+      case Candidate::Tighten:
         end = {false, {false, j + 1}};
         return true;
-      case Candidate::rejected:
+      case Candidate::Rejected:
         break;
     }
     lanes &= lanes - 1;
@@ -89,7 +89,7 @@ inline bool verify_lanes(CandidateVerifier& verifier, bool tight, std::size_t ba
 template <ComparingByteVector V, std::size_t Bytes>
 inline ScanEnd scan(const RareLanes<V, Bytes>& rare, CandidateVerifier& verifier,
                     std::size_t from, std::size_t last) noexcept {
-  constexpr std::size_t width = V::width;
+  constexpr std::size_t width = V::kWidth;
   constexpr bool tight = Bytes == 3;
   ScanEnd end{true, {false, last + 1}};
   std::size_t j = from;

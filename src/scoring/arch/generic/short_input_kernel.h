@@ -2,10 +2,10 @@
 //
 // Contract: `short_input_hits_with<V>(text, query)` does what
 // short_input_score.h promises for `short_input_hits`. An argument of at
-// most kShortInputBytes is read into (at most kShortInputBytes / V::width)
+// most kShortInputBytes is read into (at most kShortInputBytes / V::kWidth)
 // registers without touching a byte past its end, and lowercased there when
 // it is ASCII (by the full conversion through a stack buffer otherwise). A
-// word of at most V::width bytes is then matched against every window of the
+// word of at most V::kWidth bytes is then matched against every window of the
 // text at once: bit j of the mask "text[j + i] equals word[i]", taken over
 // all i, is set exactly where the word occurs, and most words are ruled out
 // after their first byte or two. Longer words match their first and last
@@ -37,12 +37,12 @@ namespace {
 
 template <PartialLoadByteVector V>
 struct ShortInput {
-  static constexpr std::size_t width = V::width;
-  static constexpr std::size_t max_blocks = kShortInputBytes / width;
-  static_assert(kShortInputBytes % width == 0 && kShortInputBytes <= 64);
+  static constexpr std::size_t kWidth = V::kWidth;
+  static constexpr std::size_t kMaxBlocks = kShortInputBytes / kWidth;
+  static_assert(kShortInputBytes % kWidth == 0 && kShortInputBytes <= 64);
   // Room for an argument lowercased by the full rules.
-  static constexpr std::size_t buffer_bytes =
-      (lowered_size_bound(kShortInputBytes) + width) / width * width;
+  static constexpr std::size_t kBufferBytes =
+      (lowered_size_bound(kShortInputBytes) + kWidth) / kWidth * kWidth;
   using Vec = typename V::Vector;
 
   static std::uint64_t low_bits(std::size_t count) noexcept {
@@ -53,10 +53,10 @@ struct ShortInput {
   // `size` bytes need (at least one).
   template <std::size_t N = 1, class F>
   static auto with_blocks(std::size_t size, F&& f) noexcept {
-    if constexpr (N == max_blocks) {
+    if constexpr (N == kMaxBlocks) {
       return f(std::integral_constant<std::size_t, N>{});
     } else {
-      if (size <= N * width) return f(std::integral_constant<std::size_t, N>{});
+      if (size <= N * kWidth) return f(std::integral_constant<std::size_t, N>{});
       return with_blocks<N + 1>(size, f);
     }
   }
@@ -68,8 +68,8 @@ struct ShortInput {
 
     static Blocks load(const char* p, std::size_t size) noexcept {
       Blocks b;
-      for (std::size_t k = 0; k + 1 < N; ++k) b.v[k] = V::load(p + k * width);
-      b.v[N - 1] = V::load_partial(p + (N - 1) * width, size - (N - 1) * width);
+      for (std::size_t k = 0; k + 1 < N; ++k) b.v[k] = V::load(p + k * kWidth);
+      b.v[N - 1] = V::load_partial(p + (N - 1) * kWidth, size - (N - 1) * kWidth);
       return b;
     }
     bool ascii() const noexcept {
@@ -81,13 +81,13 @@ struct ShortInput {
       for (std::size_t k = 0; k < N; ++k) v[k] = lower_ascii_lanes<V>(v[k]);
     }
     void store(char* out) const noexcept {
-      for (std::size_t k = 0; k < N; ++k) V::store(out + k * width, v[k]);
+      for (std::size_t k = 0; k < N; ++k) V::store(out + k * kWidth, v[k]);
     }
     // Bit j: byte j equals c.
     std::uint64_t equal(char c) const noexcept {
       const Vec wanted = V::splat(c);
       std::uint64_t mask = 0;
-      for (std::size_t k = 0; k < N; ++k) mask |= V::lanes(V::equal(v[k], wanted)) << (k * width);
+      for (std::size_t k = 0; k < N; ++k) mask |= V::lanes(V::equal(v[k], wanted)) << (k * kWidth);
       return mask;
     }
     // Bit j: byte j is ASCII white space (for ASCII bytes only).
@@ -95,7 +95,7 @@ struct ShortInput {
       std::uint64_t mask = 0;
       for (std::size_t k = 0; k < N; ++k) {
         const Vec space = V::either(V::equal(v[k], V::splat(' ')), V::in_range(v[k], '\t', '\r'));
-        mask |= V::lanes(space) << (k * width);
+        mask |= V::lanes(space) << (k * kWidth);
       }
       return mask;
     }
@@ -104,7 +104,7 @@ struct ShortInput {
   // The lowercased text of n bytes (n <= kShortInputBytes), held as N
   // registers and as bytes (for comparing long words).
   template <std::size_t N>
-  struct Text {
+  struct LoweredText {
     const Blocks<N>& blocks;
     const char* bytes;
     std::size_t n;
@@ -113,7 +113,7 @@ struct ShortInput {
     bool has(const char* x, std::size_t m) const noexcept {
       if (m > n) return false;
       std::uint64_t starts = low_bits(n - m + 1);
-      if (m <= width) {
+      if (m <= kWidth) {
         for (std::size_t i = 0; i < m && starts != 0; ++i) starts &= blocks.equal(x[i]) >> i;
         return starts != 0;
       }
@@ -164,7 +164,7 @@ struct ShortInput {
   template <std::size_t N, class Words>
   static ShortWordHits count(const Blocks<N>& blocks, const char* bytes, std::size_t n,
                              const Words& words) noexcept {
-    const Text<N> text{blocks, bytes, n};
+    const LoweredText<N> text{blocks, bytes, n};
     ShortWordHits counts{0, 0};
     words.each([&](const char* x, std::size_t m) {
       counts.hits += text.has(x, m) ? 1 : 0;
@@ -179,9 +179,9 @@ struct ShortInput {
     // lowercased.
     if (text.empty()) return ShortWordHits{0, words.count()};
     return with_blocks(text.size(), [&](auto blocks) -> std::optional<ShortWordHits> {
-      constexpr std::size_t N = decltype(blocks)::value;
-      alignas(width) char bytes[buffer_bytes];
-      Blocks<N> lowered = Blocks<N>::load(text.data(), text.size());
+      constexpr std::size_t text_registers = decltype(blocks)::value;
+      alignas(kWidth) char bytes[kBufferBytes];
+      Blocks<text_registers> lowered = Blocks<text_registers>::load(text.data(), text.size());
       if (lowered.ascii()) {
         lowered.lower_ascii();
         lowered.store(bytes);
@@ -192,8 +192,8 @@ struct ShortInput {
       const std::size_t n = to_lower_full_into(text, bytes);
       if (n > kShortInputBytes) return std::nullopt;
       return with_blocks(n, [&](auto again) {
-        constexpr std::size_t M = decltype(again)::value;
-        return count(Blocks<M>::load(bytes, n), bytes, n, words);
+        constexpr std::size_t lowered_registers = decltype(again)::value;
+        return count(Blocks<lowered_registers>::load(bytes, n), bytes, n, words);
       });
     });
   }
@@ -202,10 +202,10 @@ struct ShortInput {
   // touches it.
   static std::optional<ShortWordHits> hits(std::string_view text, std::string_view query) noexcept {
     if (query.empty()) return ShortWordHits{0, 0};
-    alignas(width) char lowered_query[buffer_bytes];
+    alignas(kWidth) char lowered_query[kBufferBytes];
     return with_blocks(query.size(), [&](auto blocks) -> std::optional<ShortWordHits> {
-      constexpr std::size_t N = decltype(blocks)::value;
-      Blocks<N> q = Blocks<N>::load(query.data(), query.size());
+      constexpr std::size_t query_registers = decltype(blocks)::value;
+      Blocks<query_registers> q = Blocks<query_registers>::load(query.data(), query.size());
       if (q.ascii()) {
         const std::uint64_t in_words = ~q.white_space() & low_bits(query.size());
         if (in_words == 0) return ShortWordHits{0, 0};

@@ -7,7 +7,7 @@
 // made of ASCII and of two-byte sequences whose lowercase form is again one
 // two-byte sequence (U+03A3 included, decided by Final_Sigma over the whole
 // text; not U+0130 or a length-changing mapping) and whole blocks of
-// V::width bytes reach while a byte beyond the block remains, less a
+// V::kWidth bytes reach while a byte beyond the block remains, less a
 // sequence that the last block's end cuts. It returns the length converted,
 // which ends on a code point boundary; the output has the same length. It
 // may write unspecified bytes past that, never at or beyond
@@ -70,11 +70,11 @@ inline SigmaDecisions decide_sigmas(std::uint64_t sigmas, typename V::Vector bef
                                     typename V::Vector before1, typename V::Vector after2,
                                     typename V::Vector after3) noexcept {
   const auto low_nibble = V::splat('\x0F');
-  const auto letter_lead = V::table16(sigma_letter_lead.data());
-  const auto letter_high = V::table16(sigma_letter_high.data());
-  const auto letter_low = V::table16(sigma_letter_low.data());
-  const auto break_high = V::table16(sigma_break_high.data());
-  const auto break_low = V::table16(sigma_break_low.data());
+  const auto letter_lead = V::table16(kSigmaLetterLead.data());
+  const auto letter_high = V::table16(kSigmaLetterHigh.data());
+  const auto letter_low = V::table16(kSigmaLetterLow.data());
+  const auto break_high = V::table16(kSigmaBreakHigh.data());
+  const auto break_low = V::table16(kSigmaBreakLow.data());
   // The ASCII letter, the ASCII break, and the two-byte letter starting at
   // the lane of `first` (followed by `second`).
   const auto ascii_letters = [&](auto first) {
@@ -106,18 +106,18 @@ inline SigmaDecisions decide_sigmas(std::uint64_t sigmas, typename V::Vector bef
 
 template <ShuffleByteVector V>
 inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, char* out) noexcept {
-  constexpr std::size_t width = V::width;
-  using case_data::two_byte_dirty_high;
-  using case_data::two_byte_dirty_low;
+  constexpr std::size_t width = V::kWidth;
+  using case_data::kTwoByteDirtyHigh;
+  using case_data::kTwoByteDirtyLow;
   // The dirty ranges of leads 0xC0..0xCF and 0xD0..0xDF, as a low end and
   // a width: low <= b <= high exactly where b - low (mod 256) <= high - low.
   // An empty range becomes low 0xFF, width 0, which no UTF-8 byte matches.
   // The ranges hold continuation bytes only, so lanes without a two-byte
   // lead, whose next byte is never one, match none.
-  const auto dirty_low_c = V::table16(two_byte_dirty_low);
-  const auto dirty_low_d = V::table16(two_byte_dirty_low + 16);
-  const auto dirty_high_c = V::table16(two_byte_dirty_high);
-  const auto dirty_high_d = V::table16(two_byte_dirty_high + 16);
+  const auto dirty_low_c = V::table16(kTwoByteDirtyLow);
+  const auto dirty_low_d = V::table16(kTwoByteDirtyLow + 16);
+  const auto dirty_high_c = V::table16(kTwoByteDirtyHigh);
+  const auto dirty_high_d = V::table16(kTwoByteDirtyHigh + 16);
   const auto used_c = V::at_most(dirty_low_c, dirty_high_c);
   const auto used_d = V::at_most(dirty_low_d, dirty_high_d);
   const auto low_c = V::select(used_c, dirty_low_c, V::splat('\xFF'));
@@ -149,10 +149,10 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
   const auto dirty_width = by_lead(width_c, width_d);
   // The capitals lowered by arithmetic (two_byte_case_shift.h).
   const auto shift_lead =
-      by_lead(V::table16(case_shift_lead_c.data()), V::table16(case_shift_lead_d.data()));
-  const auto shift_high = V::table16(case_shift_high.data());
-  const auto shift_low = V::table16(case_shift_low.data());
-  const auto shift_accent = V::table16(case_shift_accent.data());
+      by_lead(V::table16(kCaseShiftLeadC.data()), V::table16(kCaseShiftLeadD.data()));
+  const auto shift_high = V::table16(kCaseShiftHigh.data());
+  const auto shift_low = V::table16(kCaseShiftLow.data());
+  const auto shift_accent = V::table16(kCaseShiftAccent.data());
   const auto zero = V::splat(0);
   const char* in = text.data() + from;
   const std::size_t size = text.size() - from;
@@ -208,7 +208,7 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
       const auto accent = V::both(V::look_up(shift_accent, next_low), V::greater(zero, bits));
       const auto delta = V::add(
           V::add(V::unless(unshifted, V::splat(0x20)),
-                 V::both(bits, V::splat(static_cast<char>(case_shift_extra_bits)))),
+                 V::both(bits, V::splat(static_cast<char>(kCaseShiftExtraBits)))),
           accent);
       const auto carry =
           V::greater(V::add(V::both(next, V::splat(0x3F)), delta), V::splat(0x3F));

@@ -16,11 +16,11 @@ namespace {
 
 struct PortableBytes {
   using Vector = std::uint64_t;
-  static constexpr std::size_t width = 8;
-  static constexpr std::uint64_t ones = 0x0101010101010101u;
-  static constexpr std::uint64_t high_bits = 0x8080808080808080u;
+  static constexpr std::size_t kWidth = 8;
+  static constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  static constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 
-  static std::uint64_t splat(char b) noexcept { return ones * static_cast<unsigned char>(b); }
+  static std::uint64_t splat(char b) noexcept { return kOnes * static_cast<unsigned char>(b); }
   static std::uint64_t load(const char* p) noexcept {
     std::uint64_t v;
     std::memcpy(&v, p, sizeof v);
@@ -37,15 +37,15 @@ struct PortableBytes {
   // the high bit of (b + 0x80 - lo) says b >= lo, that of (b + 0x7F - hi)
   // says b > hi.
   static std::uint64_t in_range(std::uint64_t v, char lo, char hi) noexcept {
-    const std::uint64_t low7 = v & ~high_bits;
+    const std::uint64_t low7 = v & ~kHighBits;
     const std::uint64_t at_least_lo = low7 + splat(static_cast<char>(0x80 - lo));
     const std::uint64_t above_hi = low7 + splat(static_cast<char>(0x7F - hi));
-    const std::uint64_t hit = at_least_lo & ~above_hi & high_bits;
+    const std::uint64_t hit = at_least_lo & ~above_hi & kHighBits;
     return (hit >> 7) * 0xFF;
   }
   static std::size_t ascii_prefix(std::uint64_t v) noexcept {
-    const std::uint64_t high = v & high_bits;
-    return high == 0 ? width : static_cast<std::size_t>(std::countr_zero(high)) / 8;
+    const std::uint64_t high = v & kHighBits;
+    return high == 0 ? kWidth : static_cast<std::size_t>(std::countr_zero(high)) / 8;
   }
 };
 

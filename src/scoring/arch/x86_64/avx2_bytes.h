@@ -22,7 +22,7 @@ namespace {
 struct Avx2Bytes {
   using Vector = __m256i;
   using Mask = __m256i;
-  static constexpr std::size_t width = 32;
+  static constexpr std::size_t kWidth = 32;
   static __m256i splat(char b) noexcept { return _mm256_set1_epi8(b); }
   static __m256i load(const char* p) noexcept {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -73,7 +73,7 @@ struct Avx2Bytes {
     return static_cast<std::size_t>(std::countr_zero(high));
   }
   static __m256i load_partial(const char* p, std::size_t size) noexcept {
-    if (size == width) return load(p);
+    if (size == kWidth) return load(p);
     if (size > 16) {
       return _mm256_set_m128i(Sse2Bytes::load_partial(p + 16, size - 16), Sse2Bytes::load(p));
     }

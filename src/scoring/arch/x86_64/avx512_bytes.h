@@ -33,7 +33,7 @@ struct Avx512Mask {
 struct Avx512BwBytes {
   using Vector = __m512i;
   using Mask = Avx512Mask;
-  static constexpr std::size_t width = 64;
+  static constexpr std::size_t kWidth = 64;
   static __m512i splat(char b) noexcept { return _mm512_set1_epi8(b); }
   static __m512i load(const char* p) noexcept { return _mm512_loadu_si512(p); }
   static void store(char* p, __m512i v) noexcept { _mm512_storeu_si512(p, v); }

@@ -20,7 +20,7 @@ namespace {
 struct Sse2Bytes {
   using Vector = __m128i;
   using Mask = __m128i;
-  static constexpr std::size_t width = 16;
+  static constexpr std::size_t kWidth = 16;
   static __m128i splat(char b) noexcept { return _mm_set1_epi8(b); }
   static __m128i load(const char* p) noexcept {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
