@@ -24,12 +24,12 @@
 #include <span>
 #include <string_view>
 
-#include "scoring/arch/cpu_features.h"
-#include "scoring/search/contains_text.h"
 #include "fuzz_input.h"
 #include "mismatch_report.h"
-#include "scoring/search/prefilter.h"
 #include "reference_score.h"
+#include "scoring/arch/cpu_features.h"
+#include "scoring/search/contains_text.h"
+#include "scoring/search/prefilter.h"
 #include "scoring/search/two_way.h"
 
 #if defined(__x86_64__)
@@ -42,9 +42,9 @@ namespace {
 constexpr std::size_t kAlphabetSize = 4;
 constexpr char32_t kAlphabets[8][kAlphabetSize] = {
     {'a', 'b', 'c', 'd'},
-    {'e', ' ', 't', 'a'},            // the commonest bytes of running text
-    {0x00E9, 0x00E8, 'a', 0x00C3},   // C3 A9, C3 A8, 61, C3 83
-    {0x20AC, 0x2082, 0x00AC, 'x'},   // E2 82 AC, E2 82 82, C2 AC, 78
+    {'e', ' ', 't', 'a'},           // the commonest bytes of running text
+    {0x00E9, 0x00E8, 'a', 0x00C3},  // C3 A9, C3 A8, 61, C3 83
+    {0x20AC, 0x2082, 0x00AC, 'x'},  // E2 82 AC, E2 82 82, C2 AC, 78
     {0x1D11E, 0x1D11F, 0x0000, 0x10FFFF},
     {'q', 'z', 0x7F, 0x01},
     {0x03A3, 0x03C3, 0x03C2, 0x03B1},  // CE A3, CF 83, CF 82, CE B1
@@ -59,7 +59,8 @@ struct Alphabet {
 CodePoints periodic(ByteReader& input, const Alphabet& alphabet, std::size_t length) {
   const std::size_t period = 1 + input.next() % 16;
   CodePoints pattern;
-  for (std::size_t i = 0; i < period; ++i) pattern.push_back(alphabet.symbols[input.next() % alphabet.used]);
+  for (std::size_t i = 0; i < period; ++i)
+    pattern.push_back(alphabet.symbols[input.next() % alphabet.used]);
   CodePoints out;
   for (std::size_t i = 0; i < length; ++i) out.push_back(pattern[i % period]);
   return out;
@@ -109,7 +110,8 @@ Strings generate(ByteReader& input) {
       // The haystack's beginning, repeated as far as wanted, with its last
       // symbol replaced (often by a different one).
       const std::size_t size = input.below(2 * length + 2);
-      for (std::size_t i = 0; i < size && length > 0; ++i) out.needle.push_back(out.haystack[i % length]);
+      for (std::size_t i = 0; i < size && length > 0; ++i)
+        out.needle.push_back(out.haystack[i % length]);
       if (!out.needle.empty()) out.needle.back() = any_symbol();
       break;
     }
@@ -137,9 +139,8 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
   const bool one_value = needle.find_first_not_of(needle[0]) == std::string_view::npos;
   const bool third_apart = m == 2 ? rare.offset3 == rare.offset1
                                   : rare.offset3 != rare.offset1 && rare.offset3 != rare.offset2;
-  if (rare.offset1 == rare.offset2 || rare.offset1 >= m || rare.offset2 >= m ||
-      rare.offset3 >= m || !third_apart ||
-      rare.byte1 != static_cast<unsigned char>(needle[rare.offset1]) ||
+  if (rare.offset1 == rare.offset2 || rare.offset1 >= m || rare.offset2 >= m || rare.offset3 >= m ||
+      !third_apart || rare.byte1 != static_cast<unsigned char>(needle[rare.offset1]) ||
       rare.byte2 != static_cast<unsigned char>(needle[rare.offset2]) ||
       rare.byte3 != static_cast<unsigned char>(needle[rare.offset3]) ||
       (rare.byte1 == rare.byte2) != one_value) {
@@ -160,12 +161,14 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
   };
   expect("prefiltered_search_for", scoring::prefiltered_search_for(last + 1)(h, last, x, m, rare));
 #if defined(__x86_64__)
-  if (last + 1 >= 16) expect("prefiltered_search_sse2", scoring::prefiltered_search_sse2(h, last, x, m, rare));
+  if (last + 1 >= 16)
+    expect("prefiltered_search_sse2", scoring::prefiltered_search_sse2(h, last, x, m, rare));
   if (last + 1 >= 32 && scoring::cpu_features().avx2) {
     expect("prefiltered_search_avx2", scoring::prefiltered_search_avx2(h, last, x, m, rare));
   }
   if (last + 1 >= 64 && scoring::cpu_features().avx512bw) {
-    expect("prefiltered_search_avx512bw", scoring::prefiltered_search_avx512bw(h, last, x, m, rare));
+    expect("prefiltered_search_avx512bw",
+           scoring::prefiltered_search_avx512bw(h, last, x, m, rare));
   }
 #endif
 }
@@ -189,8 +192,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool got = corvane::scoring::contains_text(haystack, needle);
   const bool want = reference::find(strings.haystack, strings.needle).has_value();
   if (got != want) {
-    report_mismatch(want ? "contains_text missed an occurrence" : "contains_text found no occurrence",
-                    {{"haystack", haystack}, {"needle", needle}});
+    report_mismatch(
+        want ? "contains_text missed an occurrence" : "contains_text found no occurrence",
+        {{"haystack", haystack}, {"needle", needle}});
   }
   check_two_way(haystack, needle, input.below(haystack.size() + 1));
   check_prefiltered_searches(haystack, needle);

@@ -17,11 +17,11 @@
 #include <string_view>
 
 #include "fuzz_input.h"
-#include "scoring/arch/cpu_features.h"
-#include "scoring/testing/testing.h"
-#include "scoring/lexical_score.h"
 #include "mismatch_report.h"
 #include "reference_score.h"
+#include "scoring/arch/cpu_features.h"
+#include "scoring/lexical_score.h"
+#include "scoring/testing/testing.h"
 #include "scoring/unicode/to_lower_full.h"
 #include "scoring/white_space.h"
 
@@ -42,7 +42,9 @@ CodePoints check_lowercase(std::string_view label, std::string_view utf8,
 }
 
 #if defined(__x86_64__)
-std::size_t utf8_length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+std::size_t utf8_length(char32_t cp) {
+  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
 
 // The vector lowercase loops for every instruction set the CPU has, called
 // directly (the converter uses only the best one), from code point `first`
@@ -50,7 +52,7 @@ std::size_t utf8_length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : c
 // boundary, into exactly the model's lowercase form of those code points,
 // sigmas judged within the whole text.
 void check_lower_runs(std::string_view text, const CodePoints& code_points,
-                         const CodePoints& lowered, std::size_t first) {
+                      const CodePoints& lowered, std::size_t first) {
   std::size_t from = 0;
   std::size_t lowered_first = first;  // U+0130 lowercases to two code points
   for (std::size_t i = 0; i < first; ++i) {
@@ -70,8 +72,8 @@ void check_lower_runs(std::string_view text, const CodePoints& code_points,
                                              lowered.begin() + static_cast<std::ptrdiff_t>(end)));
     if (bytes != converted || out.compare(0, converted, want) != 0) {
       report_mismatch(run, {{"text from the start of the run", text.substr(from)},
-                               {"converted", std::string_view(out).substr(0, converted)},
-                               {"reference", want}});
+                            {"converted", std::string_view(out).substr(0, converted)},
+                            {"reference", want}});
     }
   };
   Text out(rest, '\0');
@@ -81,14 +83,16 @@ void check_lower_runs(std::string_view text, const CodePoints& code_points,
     while (prefix < rest && static_cast<unsigned char>(text[from + prefix]) < 0x80) ++prefix;
     if (ascii != prefix) report_mismatch("lower_ascii_run_avx2: prefix length", {{"text", text}});
     expect("lower_ascii_run_avx2", ascii, out);
-    expect("lower_two_byte_run_avx2", scoring::lower_two_byte_run_avx2(text, from, out.data()), out);
+    expect("lower_two_byte_run_avx2", scoring::lower_two_byte_run_avx2(text, from, out.data()),
+           out);
   }
   if (scoring::cpu_features().avx512vbmi) {
     expect("lower_two_byte_run_avx512vbmi",
            scoring::lower_two_byte_run_avx512vbmi(text, from, out.data()), out);
   }
   if (scoring::cpu_features().ssse3) {
-    expect("lower_two_byte_run_ssse3", scoring::lower_two_byte_run_ssse3(text, from, out.data()), out);
+    expect("lower_two_byte_run_ssse3", scoring::lower_two_byte_run_ssse3(text, from, out.data()),
+           out);
   }
 }
 #endif
@@ -112,11 +116,13 @@ void check_words(std::string_view query, const CodePoints& code_points) {
   std::size_t end = code_points.size();
   while (first < end && reference::is_white_space(code_points[first])) ++first;
   while (end > first && reference::is_white_space(code_points[end - 1])) --end;
-  const Text trimmed = encode_utf8(CodePoints(code_points.begin() + static_cast<std::ptrdiff_t>(first),
-                                              code_points.begin() + static_cast<std::ptrdiff_t>(end)));
+  const Text trimmed =
+      encode_utf8(CodePoints(code_points.begin() + static_cast<std::ptrdiff_t>(first),
+                             code_points.begin() + static_cast<std::ptrdiff_t>(end)));
   const std::string_view got_trimmed = scoring::trim_white_space(query);
   if (got_trimmed != trimmed) {
-    report_mismatch("trim_white_space", {{"query", query}, {"core", got_trimmed}, {"reference", trimmed}});
+    report_mismatch("trim_white_space",
+                    {{"query", query}, {"core", got_trimmed}, {"reference", trimmed}});
   }
 }
 
@@ -137,7 +143,8 @@ void check_score(std::string_view text, const CodePoints& text_code_points, std:
     }
     // Called directly, the ratio of a query without words is +0.0.
     if (std::bit_cast<std::uint32_t>(scoring::word_hit_ratio(text, query)) != 0) {
-      report_mismatch("word_hit_ratio of a query without words", {{"text", text}, {"query", query}});
+      report_mismatch("word_hit_ratio of a query without words",
+                      {{"text", text}, {"query", query}});
     }
     return;
   }
@@ -156,11 +163,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> input(data, size);
   const SplitBytes parts = split_at(input, 0xFF);
   const CodePoints text_code_points = decode_lenient(parts.first);
-  const CodePoints query_code_points = parts.separated ? decode_lenient(parts.second) : text_code_points;
+  const CodePoints query_code_points =
+      parts.separated ? decode_lenient(parts.second) : text_code_points;
   const corvane::Text text = encode_utf8(text_code_points);
   const corvane::Text query = encode_utf8(query_code_points);
 
-  const CodePoints lowered_text = check_lowercase("to_lower_full of the text", text, text_code_points);
+  const CodePoints lowered_text =
+      check_lowercase("to_lower_full of the text", text, text_code_points);
   check_lowercase("to_lower_full of the query", query, query_code_points);
 #if defined(__x86_64__)
   // From the start, and from the middle code point.

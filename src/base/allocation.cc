@@ -1,9 +1,9 @@
 #include "base/allocation.h"
 
-#include "base/native_stderr.h"
-
 #include <charconv>
 #include <cstdlib>
+
+#include "base/native_stderr.h"
 
 namespace corvane {
 

@@ -23,10 +23,10 @@
 #include <type_traits>
 #include <utility>
 
+#include "boundary/errors/py_err.h"
 #include "boundary/faults/internal_fault.h"
 #include "boundary/faults/panic_exception.h"
 #include "boundary/faults/process_end.h"
-#include "boundary/errors/py_err.h"
 
 namespace corvane::module {
 

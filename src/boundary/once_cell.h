@@ -42,8 +42,7 @@ class OnceObjectCell {
   OnceObjectCell& operator=(const OnceObjectCell&) = delete;
 
   template <class Init>
-  PyObject* get_or_init(Init&& init,
-                        std::source_location where = std::source_location::current()) {
+  PyObject* get_or_init(Init&& init, std::source_location where = std::source_location::current()) {
     if (PyObject* value = value_.load(std::memory_order_acquire)) return value;
     return slow_path(std::forward<Init>(init), where);
   }

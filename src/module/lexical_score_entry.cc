@@ -44,8 +44,8 @@ std::expected<PyObject*, PyErr> score_call(PyObject* const* args, Py_ssize_t nar
 
   const auto score = scoring::compute_lexical_score(*text, *query);
   if (!score) {
-    return std::unexpected(lazy_error_with_message(PyExc_RuntimeError,
-                                                   scoring::display(score.error())));
+    return std::unexpected(
+        lazy_error_with_message(PyExc_RuntimeError, scoring::display(score.error())));
   }
   // float to double is exact: Python sees the single-precision quotient.
   return check_new(PyFloat_FromDouble(static_cast<double>(*score))).release();

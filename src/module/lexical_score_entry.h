@@ -16,7 +16,6 @@
 
 #include <Python.h>
 
-
 namespace corvane::module {
 
 PyObject* lexical_score_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs,

@@ -23,7 +23,8 @@ struct ParameterTable {
 };
 
 // The table keeps the name by which the signature is known.
-inline constexpr ParameterTable lexical_score_params{  // NOLINT(readability-identifier-naming)
+inline constexpr ParameterTable lexical_score_params{
+    // NOLINT(readability-identifier-naming)
     .function_name = "lexical_score",
     .positional_names = {"text", "query"},
 };

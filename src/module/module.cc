@@ -8,16 +8,16 @@
 #include <expected>
 #include <utility>
 
-#include "module/attribute_names.h"
 #include "boundary/errors/debug_text.h"
-#include "boundary/guarded_entry.h"
-#include "boundary/faults/internal_fault.h"
-#include "module/lexical_score_entry.h"
-#include "boundary/faults/no_unwind.h"
-#include "boundary/faults/null_result.h"
-#include "boundary/owned_ref.h"
 #include "boundary/errors/py_err.h"
 #include "boundary/errors/type_mismatch.h"
+#include "boundary/faults/internal_fault.h"
+#include "boundary/faults/no_unwind.h"
+#include "boundary/faults/null_result.h"
+#include "boundary/guarded_entry.h"
+#include "boundary/owned_ref.h"
+#include "module/attribute_names.h"
+#include "module/lexical_score_entry.h"
 
 namespace corvane::module {
 namespace {
@@ -119,15 +119,7 @@ PyModuleDef_Slot module_slots[] = {
 // No per-module state and no method table; an empty, non-null doc makes
 // the module's __doc__ the empty string.
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT,
-    "_corvane",
-    "",
-    0,
-    nullptr,
-    module_slots,
-    nullptr,
-    nullptr,
-    nullptr,
+    PyModuleDef_HEAD_INIT, "_corvane", "", 0, nullptr, module_slots, nullptr, nullptr, nullptr,
 };
 
 }  // namespace

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "scoring/unicode/piece_boundary.h"
+#include "base/small_buffer.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/short_input_score.h"
-#include "base/small_buffer.h"
+#include "scoring/unicode/piece_boundary.h"
 #include "scoring/unicode/to_lower_full.h"
 #include "scoring/white_space.h"
 
@@ -77,8 +77,9 @@ float piecewise_hit_ratio(std::string_view text, std::string_view query) {
   std::size_t filled = 0;
   std::size_t at = 0;
   while (at < text.size() && missing != 0) {
-    const std::size_t end =
-        text.size() - at <= piece ? text.size() : next_piece_boundary(text, at + piece, kBoundarySearchBytes);
+    const std::size_t end = text.size() - at <= piece
+                                ? text.size()
+                                : next_piece_boundary(text, at + piece, kBoundarySearchBytes);
     const std::size_t kept = filled < overlap ? filled : overlap;
     if (kept != 0) std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
     char* out = buffer.grow(kept + lowered_size_bound(end - at), kept);

@@ -62,8 +62,7 @@ BENCHMARK(BM_ScoreAsciiFourAbsentWords);
 void BM_ScoreGreekThreeWords(benchmark::State& state) {
   const std::string& text = greek_prose();
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        corvane::scoring::compute_lexical_score(text, "οδος ΣΑΣ θάλασσα"));
+    benchmark::DoNotOptimize(corvane::scoring::compute_lexical_score(text, "οδος ΣΑΣ θάλασσα"));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }

@@ -1,4 +1,3 @@
-#include "scoring/testing/testing.h"
 #include "scoring/lexical_score.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "scoring/search/contains_text.h"
+#include "scoring/testing/testing.h"
 #include "scoring/unicode/to_lower_full.h"
 #include "scoring/white_space.h"
 
@@ -31,29 +31,28 @@ TEST_P(Score, IsTheSinglePrecisionHitRatio) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, Score,
-    testing::Values(
-        ScoreCase{"", "a b", 0.0}, ScoreCase{" \t", "cat", 0.0},
-        ScoreCase{"the dog", "the the cat", 0.6666666865348816},
-        ScoreCase{"the dog", "the cat fish", 0.3333333432674408},
-        ScoreCase{"a", "a b c d e f g", 0.1428571492433548},
-        ScoreCase{"a b c d e", "a b c d e z", 0.8333333134651184},
-        ScoreCase{"a b", "a b c d", 0.5}, ScoreCase{"a", "a b c d", 0.25},
-        ScoreCase{"a b c", "a b c d", 0.75},
-        ScoreCase{"concatenate", "cat", 1.0}, ScoreCase{"hello world", "hello,", 0.0},
-        ScoreCase{"Hello World", "WORLD hello", 1.0}, ScoreCase{"x cat y", "\u3000 cat\t", 1.0},
-        ScoreCase{"L'\u00C9COLE", "\u00E9cole", 1.0}, ScoreCase{"Stra\u00DFe", "STRASSE", 0.0},
-        ScoreCase{"kilo", "\u212A", 1.0},
-        ScoreCase{"\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C2", 1.0},
-        ScoreCase{"\u039F\u0394\u039F\u03A3", "\u039F\u0394\u039F\u03A3", 1.0},
-        ScoreCase{"\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C3", 0.0},
-        ScoreCase{"\u0391\u03A3\u0391", "\u03A3\u0391", 1.0},
-        ScoreCase{"\u0391\u03A3\u0391", "\u0391\u03A3", 0.0},
-        ScoreCase{"\u0391\u03A3 \u0391\u03A3\u0391", "\u0391\u03A3", 1.0},
-        ScoreCase{"i", "\u0130", 0.0}, ScoreCase{"\u0130", "i", 1.0},
-        ScoreCase{"\u0130STANBUL", "istanbul", 0.0},
-        ScoreCase{"caf\u00E9", "cafe\u0301", 0.0},
-        ScoreCase{"a\u200Bb", "\u200B", 1.0}, ScoreCase{"ab", "\u200B", 0.0},
-        ScoreCase{"\x1F", "\x1F", 1.0}));
+    testing::Values(ScoreCase{"", "a b", 0.0}, ScoreCase{" \t", "cat", 0.0},
+                    ScoreCase{"the dog", "the the cat", 0.6666666865348816},
+                    ScoreCase{"the dog", "the cat fish", 0.3333333432674408},
+                    ScoreCase{"a", "a b c d e f g", 0.1428571492433548},
+                    ScoreCase{"a b c d e", "a b c d e z", 0.8333333134651184},
+                    ScoreCase{"a b", "a b c d", 0.5}, ScoreCase{"a", "a b c d", 0.25},
+                    ScoreCase{"a b c", "a b c d", 0.75}, ScoreCase{"concatenate", "cat", 1.0},
+                    ScoreCase{"hello world", "hello,", 0.0},
+                    ScoreCase{"Hello World", "WORLD hello", 1.0},
+                    ScoreCase{"x cat y", "\u3000 cat\t", 1.0},
+                    ScoreCase{"L'\u00C9COLE", "\u00E9cole", 1.0},
+                    ScoreCase{"Stra\u00DFe", "STRASSE", 0.0}, ScoreCase{"kilo", "\u212A", 1.0},
+                    ScoreCase{"\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C2", 1.0},
+                    ScoreCase{"\u039F\u0394\u039F\u03A3", "\u039F\u0394\u039F\u03A3", 1.0},
+                    ScoreCase{"\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C3", 0.0},
+                    ScoreCase{"\u0391\u03A3\u0391", "\u03A3\u0391", 1.0},
+                    ScoreCase{"\u0391\u03A3\u0391", "\u0391\u03A3", 0.0},
+                    ScoreCase{"\u0391\u03A3 \u0391\u03A3\u0391", "\u0391\u03A3", 1.0},
+                    ScoreCase{"i", "\u0130", 0.0}, ScoreCase{"\u0130", "i", 1.0},
+                    ScoreCase{"\u0130STANBUL", "istanbul", 0.0},
+                    ScoreCase{"caf\u00E9", "cafe\u0301", 0.0}, ScoreCase{"a\u200Bb", "\u200B", 1.0},
+                    ScoreCase{"ab", "\u200B", 0.0}, ScoreCase{"\x1F", "\x1F", 1.0}));
 
 TEST(Score, RefusesQueriesWithoutWordsWhateverTheText) {
   for (const char* query : {"", " ", " \t\n\u00A0\u3000", "\u2028"}) {
@@ -86,8 +85,8 @@ TEST(Score, CountsAreRoundedToSinglePrecisionBeforeDividing) {
   query.reserve(2 * n);
   for (std::size_t i = 0; i + 1 < n; ++i) query += "a ";
   query += "z";
-  const float expected = static_cast<float>(std::uint64_t{n - 1}) /
-                         static_cast<float>(std::uint64_t{n});
+  const float expected =
+      static_cast<float>(std::uint64_t{n - 1}) / static_cast<float>(std::uint64_t{n});
   EXPECT_EQ(*compute_lexical_score("a", query), expected);
 }
 
@@ -107,10 +106,11 @@ float whole_text_ratio(std::string_view text, std::string_view query) {
 // a piece must score as on the whole text.
 TEST(Score, PiecewiseScoringMatchesTheWholeText) {
   std::mt19937 random(7);
-  const char* units[] = {"ab", "AB", " ", "\u03A3", "\u0391", "'", ".", "\u0130", "1",
-                         "\u00C9", "\u212A", "\u4E2D", "\U0001F600", "\u0345", ","};
-  const char* queries[] = {"ab", "\u03C2", "\u03C3", "\u03B1\u03C2", "\u03A3'", "i\u0307", "k\u00E9",
-                           "\u0391\u03A3\u0391", "\u4E2D1", "BA'.", "\u03C3\u03B1"};
+  const char* units[] = {"ab", "AB",     " ",      "\u03A3", "\u0391",     "'",      ".", "\u0130",
+                         "1",  "\u00C9", "\u212A", "\u4E2D", "\U0001F600", "\u0345", ","};
+  const char* queries[] = {"ab",      "\u03C2",  "\u03C3",      "\u03B1\u03C2",
+                           "\u03A3'", "i\u0307", "k\u00E9",     "\u0391\u03A3\u0391",
+                           "\u4E2D1", "BA'.",    "\u03C3\u03B1"};
   for (const std::size_t size : {100u, 40000u, 70000u, 300000u}) {
     for (int round = 0; round < 6; ++round) {
       std::string text;
@@ -142,8 +142,22 @@ TEST(Score, PiecewiseScoringMatchesTheWholeText) {
 // misses at every window position and the vector edges all occur.
 TEST(Score, ShortArgumentsScoreAsTheWholeText) {
   std::mt19937 random(11);
-  const std::string_view units[] = {"a", "b", "A", "B", "Q", " ", "\t", "\x1F", std::string_view("\0", 1),
-                                    "\u03A3", "\u0391", "\u0130", "\u212A", "\u00E9", "\u3000", "\u2028",
+  const std::string_view units[] = {"a",
+                                    "b",
+                                    "A",
+                                    "B",
+                                    "Q",
+                                    " ",
+                                    "\t",
+                                    "\x1F",
+                                    std::string_view("\0", 1),
+                                    "\u03A3",
+                                    "\u0391",
+                                    "\u0130",
+                                    "\u212A",
+                                    "\u00E9",
+                                    "\u3000",
+                                    "\u2028",
                                     "xyzzyxyzzyxyzzyx"};
   const auto piece = [&](std::size_t limit) {
     std::string s;

@@ -36,8 +36,7 @@ inline constexpr bool kHasShortInputPath = false;
 #endif
 
 constexpr bool fits_short_input(std::string_view text, std::string_view query) noexcept {
-  return kHasShortInputPath && text.size() <= kShortInputBytes &&
-         query.size() <= kShortInputBytes;
+  return kHasShortInputPath && text.size() <= kShortInputBytes && query.size() <= kShortInputBytes;
 }
 
 // Precondition: fits_short_input(text, query).

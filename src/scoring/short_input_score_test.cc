@@ -1,5 +1,3 @@
-#include "scoring/arch/cpu_features.h"
-#include "scoring/testing/testing.h"
 #include "scoring/short_input_score.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "scoring/arch/cpu_features.h"
 #include "scoring/search/contains_text.h"
+#include "scoring/testing/testing.h"
 #include "scoring/unicode/to_lower_full.h"
 #include "scoring/white_space.h"
 
@@ -38,8 +38,7 @@ void PrintTo(const Implementation& implementation, std::ostream* out) {
 std::vector<Implementation> implementations() {
   return {{"dispatched", short_input_hits, true},
           {"sse2", short_input_hits_sse2, true},
-          {"avx2", short_input_hits_avx2,
-           cpu_features().avx2}};
+          {"avx2", short_input_hits_avx2, cpu_features().avx2}};
 }
 
 // The counts as the score defines them: the whole text lowercased, each
@@ -97,12 +96,16 @@ TEST_P(ShortInput, FindsWordsAtEveryPositionAndLength) {
 // shrinking mappings, sigmas and NUL, with words cut from the text.
 TEST_P(ShortInput, MatchesTheDefinitionOnMixedInput) {
   std::mt19937 random(23);
-  const std::string_view units[] = {"a", "b", "A", "B", "Q", " ", "\t", "\x1F", std::string_view("\0", 1),
-                                    "\u03A3", "\u0391", "\u0130", "\u212A", "\u00E9", "\u3000",
+  const std::string_view units[] = {"a",      "b",      "A",
+                                    "B",      "Q",      " ",
+                                    "\t",     "\x1F",   std::string_view("\0", 1),
+                                    "\u03A3", "\u0391", "\u0130",
+                                    "\u212A", "\u00E9", "\u3000",
                                     "\u2028", "\u0085", "xyzzyxyzzyxyzzyx"};
   const auto piece = [&](std::size_t limit) {
     std::string s;
-    for (std::size_t target = random() % (limit + 1); s.size() + 16 <= limit && s.size() < target;) {
+    for (std::size_t target = random() % (limit + 1);
+         s.size() + 16 <= limit && s.size() < target;) {
       s.append(units[random() % std::size(units)]);
     }
     return s;

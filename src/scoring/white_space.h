@@ -19,8 +19,14 @@ constexpr bool is_white_space(char32_t cp) noexcept {
   if (cp <= 0x20) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
   if (cp < 0x85) return false;
   switch (cp) {
-    case 0x0085: case 0x00A0: case 0x1680: case 0x2028: case 0x2029:
-    case 0x202F: case 0x205F: case 0x3000:
+    case 0x0085:
+    case 0x00A0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
       return true;
     default:
       return cp >= 0x2000 && cp <= 0x200A;
@@ -47,7 +53,7 @@ constexpr std::size_t white_space_length_at(std::string_view text, std::size_t i
         return (c <= 0x8A || c == 0xA8 || c == 0xA9 || c == 0xAF) ? 3 : 0;
       }
       return (at(1) == 0x81 && at(2) == 0x9F) ? 3 : 0;  // U+205F
-    case 0xE3:  // U+3000
+    case 0xE3:                                          // U+3000
       return (at(1) == 0x80 && at(2) == 0x80) ? 3 : 0;
     default:
       return 0;

@@ -3,7 +3,6 @@
 // Python. Every function runs inside guarded_entry, as the module's own
 // entries do.
 #include <Python.h>
-
 #include <unistd.h>
 
 #include <atomic>
@@ -16,17 +15,17 @@
 
 #include "base/allocation.h"
 #include "boundary/errors/debug_text.h"
-#include "boundary/guarded_entry.h"
-#include "boundary/faults/internal_fault.h"
 #include "boundary/errors/lazy_maker.h"
-#include "boundary/faults/no_unwind.h"
-#include "boundary/faults/null_result.h"
 #include "boundary/errors/object_text.h"
-#include "boundary/owned_ref.h"
-#include "boundary/faults/panic_exception.h"
 #include "boundary/errors/py_err.h"
 #include "boundary/errors/type_mismatch.h"
 #include "boundary/errors/utf8_repair.h"
+#include "boundary/faults/internal_fault.h"
+#include "boundary/faults/no_unwind.h"
+#include "boundary/faults/null_result.h"
+#include "boundary/faults/panic_exception.h"
+#include "boundary/guarded_entry.h"
+#include "boundary/owned_ref.h"
 
 namespace corvane::module {
 namespace {
@@ -73,8 +72,7 @@ class CountingRecipe final : public LazyMaker::Recipe {
   LazyMaker::Made make() override {
     counted_runs.fetch_add(1);
     if (pause_ms_ > 0) {
-      Py_BEGIN_ALLOW_THREADS
-      std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms_));
+      Py_BEGIN_ALLOW_THREADS std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms_));
       Py_END_ALLOW_THREADS
     }
     return {OwnedRef::borrow(PyExc_RuntimeError), check_new(PyUnicode_FromString("counted"))};
@@ -238,9 +236,7 @@ PyObject* take_pending_of(PyObject*, PyObject* exc) {
 }
 
 PyObject* take_nothing(PyObject*, PyObject*) {
-  return entry([&]() -> Outcome {
-    return PyBool_FromLong(!take_pending().has_value());
-  });
+  return entry([&]() -> Outcome { return PyBool_FromLong(!take_pending().has_value()); });
 }
 
 PyObject* report_unraisable_of(PyObject*, PyObject* args) {
@@ -379,8 +375,7 @@ Outcome on_threads(int n, Body body) {
   {
     std::barrier start(n);
     Vector<std::thread> threads;
-    Py_BEGIN_ALLOW_THREADS
-    for (int i = 0; i < n; ++i) {
+    Py_BEGIN_ALLOW_THREADS for (int i = 0; i < n; ++i) {
       threads.emplace_back([&, i] {
         start.arrive_and_wait();
         PyGILState_STATE gil = PyGILState_Ensure();
@@ -405,9 +400,8 @@ PyObject* normalize_from_threads(PyObject*, PyObject* count) {
     if (n == -1 && PyErr_Occurred()) return std::unexpected(fetch_pending());
     counted_runs.store(0);
     PyErr err = new_lazy(LazyMaker::of<CountingRecipe>(50));
-    Outcome values = on_threads(static_cast<int>(n), [&]() -> Outcome {
-      return Py_NewRef(exception_value(err));
-    });
+    Outcome values = on_threads(static_cast<int>(n),
+                                [&]() -> Outcome { return Py_NewRef(exception_value(err)); });
     if (!values) return values;
     OwnedRef list = OwnedRef::steal(*values);
     return check_new(Py_BuildValue("(Oi)", list.get(), counted_runs.load())).release();
@@ -570,6 +564,4 @@ PyModuleDef probe_def = {
 }  // namespace
 }  // namespace corvane::module
 
-PyMODINIT_FUNC PyInit__corvane_probe() {
-  return PyModuleDef_Init(&corvane::module::probe_def);
-}
+PyMODINIT_FUNC PyInit__corvane_probe() { return PyModuleDef_Init(&corvane::module::probe_def); }

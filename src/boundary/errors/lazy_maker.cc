@@ -1,8 +1,8 @@
 #include "boundary/errors/lazy_maker.h"
 
+#include "boundary/errors/object_text.h"
 #include "boundary/faults/internal_fault.h"
 #include "boundary/faults/null_result.h"
-#include "boundary/errors/object_text.h"
 #include "boundary/faults/panic_exception.h"
 
 namespace corvane::module {
@@ -26,8 +26,7 @@ void LazyMaker::destroy(Recipe* recipe) noexcept {
 namespace {
 
 OwnedRef str_of(std::string_view text) {
-  return check_new(
-      PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+  return check_new(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 
 class MessageRecipe final : public LazyMaker::Recipe {
@@ -71,7 +70,8 @@ class ObjectRecipe final : public LazyMaker::Recipe {
 // The qualified name of `type`, or the stand-in when it cannot be had.
 Text qualified_name_or_stand_in(PyObject* type) {
   if (type != nullptr && PyType_Check(type)) {
-    if (OwnedRef name = OwnedRef::steal(PyType_GetQualName(reinterpret_cast<PyTypeObject*>(type)))) {
+    if (OwnedRef name =
+            OwnedRef::steal(PyType_GetQualName(reinterpret_cast<PyTypeObject*>(type)))) {
       return lossy_text(name.get());
     }
     drop_pending_error();

@@ -1,10 +1,9 @@
 #include "boundary/errors/object_text.h"
 
+#include "boundary/errors/py_err.h"
 #include "boundary/errors/utf8_repair.h"
-
 #include "boundary/faults/null_result.h"
 #include "boundary/owned_ref.h"
-#include "boundary/errors/py_err.h"
 
 namespace corvane::module {
 

@@ -20,8 +20,7 @@ PyErrState::PyErrState(PyErrState&& other) noexcept
 PyErrState& PyErrState::operator=(PyErrState&& other) noexcept {
   if (this != &other) {
     form = std::exchange(other.form, Empty{});
-    step.store(other.step.exchange(NotRun, std::memory_order_acq_rel),
-                std::memory_order_release);
+    step.store(other.step.exchange(NotRun, std::memory_order_acq_rel), std::memory_order_release);
     normalizing_thread.reset();
   }
   return *this;

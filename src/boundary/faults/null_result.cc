@@ -1,12 +1,13 @@
 #include "boundary/faults/null_result.h"
 
-#include "boundary/faults/internal_fault.h"
 #include "boundary/errors/py_err.h"
+#include "boundary/faults/internal_fault.h"
 
 namespace corvane::module {
 
 void null_result_fault(std::source_location where) {
-  if (std::optional<PyErr> pending = take_pending()) report_unraisable(std::move(*pending), nullptr);
+  if (std::optional<PyErr> pending = take_pending())
+    report_unraisable(std::move(*pending), nullptr);
   throw InternalFault(Text("PyObject pointer is null"), where);
 }
 

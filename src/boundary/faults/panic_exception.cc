@@ -1,10 +1,10 @@
 #include "boundary/faults/panic_exception.h"
 
-#include "boundary/errors/debug_text.h"
-#include "boundary/faults/fault_report.h"
-#include "boundary/errors/object_text.h"
-#include "boundary/once_cell.h"
 #include "base/native_stderr.h"
+#include "boundary/errors/debug_text.h"
+#include "boundary/errors/object_text.h"
+#include "boundary/faults/fault_report.h"
+#include "boundary/once_cell.h"
 
 namespace corvane::module {
 
@@ -14,18 +14,17 @@ constinit OnceObjectCell panic_exception_cell;
 
 PyObject* create_panic_exception_type() {
   // Both texts are zero-terminated literals.
-  if (PyObject* type = PyErr_NewExceptionWithDoc(kPanicExceptionName.data(),
-                                                 kPanicExceptionDoc.data(),
-                                                 PyExc_BaseException, nullptr)) {
+  if (PyObject* type = PyErr_NewExceptionWithDoc(
+          kPanicExceptionName.data(), kPanicExceptionDoc.data(), PyExc_BaseException, nullptr)) {
     return type;
   }
   // Taken directly: comparing with the class that does not exist yet would
   // try to create it again.
   OwnedRef raised = OwnedRef::steal(PyErr_GetRaisedException());
-  PyErr error = raised ? from_exception_object(std::move(raised))
-                       : lazy_error_with_message(
-                             PyExc_SystemError,
-                             Text("attempted to fetch exception but none was set"));
+  PyErr error = raised
+                    ? from_exception_object(std::move(raised))
+                    : lazy_error_with_message(
+                          PyExc_SystemError, Text("attempted to fetch exception but none was set"));
   Text message("Failed to initialize new exception type.: ");
   message += debug_text(error);
   throw InternalFault(std::move(message));

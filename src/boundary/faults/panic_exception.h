@@ -24,9 +24,9 @@
 
 #include <string_view>
 
+#include "boundary/errors/py_err.h"
 #include "boundary/faults/internal_fault.h"
 #include "boundary/owned_ref.h"
-#include "boundary/errors/py_err.h"
 
 namespace corvane::module {
 

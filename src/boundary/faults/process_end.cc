@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "boundary/faults/fault_report.h"
 #include "base/native_stderr.h"
+#include "boundary/faults/fault_report.h"
 
 namespace corvane::module {
 

@@ -15,7 +15,8 @@
 namespace corvane::module {
 
 [[noreturn]] void abort_with_fault_report(
-    std::string_view message, std::source_location where = std::source_location::current()) noexcept;
+    std::string_view message,
+    std::source_location where = std::source_location::current()) noexcept;
 
 [[noreturn]] void abort_with_fatal_error(std::string_view line) noexcept;
 

@@ -38,26 +38,24 @@
 namespace corvane::scoring {
 
 template <class V>
-concept ByteVector =
-    requires(const char* in, char* out, typename V::Vector v, char b) {
-      { V::kWidth } -> std::convertible_to<std::size_t>;
-      { V::splat(b) } -> std::same_as<typename V::Vector>;
-      { V::load(in) } -> std::same_as<typename V::Vector>;
-      V::store(out, v);
-      { V::either(v, v) } -> std::same_as<typename V::Vector>;
-      { V::both(v, v) } -> std::same_as<typename V::Vector>;
-      V::in_range(v, b, b);
-      { V::ascii_prefix(v) } -> std::convertible_to<std::size_t>;
-    };
+concept ByteVector = requires(const char* in, char* out, typename V::Vector v, char b) {
+  { V::kWidth } -> std::convertible_to<std::size_t>;
+  { V::splat(b) } -> std::same_as<typename V::Vector>;
+  { V::load(in) } -> std::same_as<typename V::Vector>;
+  V::store(out, v);
+  { V::either(v, v) } -> std::same_as<typename V::Vector>;
+  { V::both(v, v) } -> std::same_as<typename V::Vector>;
+  V::in_range(v, b, b);
+  { V::ascii_prefix(v) } -> std::convertible_to<std::size_t>;
+};
 
 template <class V>
-concept ComparingByteVector =
-    ByteVector<V> && requires(typename V::Vector v, typename V::Mask m) {
-      { V::equal(v, v) } -> std::same_as<typename V::Mask>;
-      { V::both(m, m) } -> std::same_as<typename V::Mask>;
-      { V::either(m, m) } -> std::same_as<typename V::Mask>;
-      { V::lanes(m) } -> std::same_as<std::uint64_t>;
-    };
+concept ComparingByteVector = ByteVector<V> && requires(typename V::Vector v, typename V::Mask m) {
+  { V::equal(v, v) } -> std::same_as<typename V::Mask>;
+  { V::both(m, m) } -> std::same_as<typename V::Mask>;
+  { V::either(m, m) } -> std::same_as<typename V::Mask>;
+  { V::lanes(m) } -> std::same_as<std::uint64_t>;
+};
 
 template <class V>
 concept PartialLoadByteVector =

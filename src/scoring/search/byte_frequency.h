@@ -7,7 +7,8 @@
 // prose, and non-ASCII bytes get fixed middle ranks (UTF-8 lead bytes above
 // continuation bytes, both common in non-English text), while control
 // bytes and the bytes that lowercased well-formed UTF-8 never holds (A-Z,
-// 0xC0, 0xC1, 0xF5-0xFF) rank lowest. A search uses it only to pick needle bytes worth scanning for.
+// 0xC0, 0xC1, 0xF5-0xFF) rank lowest. A search uses it only to pick needle
+// bytes worth scanning for.
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@
 
 namespace corvane::scoring {
 
+// clang-format off: sixteen ranks to a row, by the high nibble.
 inline constexpr std::array<std::uint8_t, 256> kByteFrequencyRank = {
      85,   0,   1,   2,   3,   4,   5,  64,  66,  77, 247,   6,  65,  72,   7,   8,  // 0x00
       9,  10,  11,  12,  13,  14,  15,  16,  17,  18,  63,  67,  19,  20,  21,  22,  // 0x10
@@ -33,5 +35,6 @@ inline constexpr std::array<std::uint8_t, 256> kByteFrequencyRank = {
     222, 220, 232, 207, 219, 223, 221, 214, 215, 217, 200, 201, 203, 198, 199, 208,  // 0xE0
      91,  87,  88,  89,  90,  52,  53,  54,  55,  56,  57,  58,  59,  60,  61,  62,  // 0xF0
 };
+// clang-format on
 
 }  // namespace corvane::scoring

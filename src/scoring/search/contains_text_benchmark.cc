@@ -30,7 +30,7 @@ constexpr std::size_t kMebibyte = std::size_t{1} << 20;
 constexpr std::array<std::size_t, 4> kScales = {1, 2, 4, 8};
 constexpr std::size_t kLargestScale = 8;
 constexpr std::array<const char*, 4> kAdversarial = {"run_then_b", "periodic_then_c",
-                                                    "frequent_then_rare", "binary_random"};
+                                                     "frequent_then_rare", "binary_random"};
 
 // Lowercase English-like prose: words drawn with Zipf-like weights, with
 // commas, full stops and line breaks, from a fixed seed.

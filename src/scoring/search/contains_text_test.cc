@@ -1,4 +1,3 @@
-#include "scoring/arch/cpu_features.h"
 #include "scoring/search/contains_text.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "scoring/arch/cpu_features.h"
 #include "scoring/search/byte_frequency.h"
 #include "scoring/search/prefilter.h"
 #include "scoring/search/two_way.h"

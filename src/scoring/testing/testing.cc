@@ -12,10 +12,9 @@ void split_words(std::string_view text, Vector<std::string_view>& words) {
 
 Text to_lower_full(std::string_view text) {
   Text lowered;
-  lowered.resize_and_overwrite(lowered_size_bound(text.size()),
-                               [&](char* out, std::size_t) noexcept {
-                                 return to_lower_full_into(text, out);
-                               });
+  lowered.resize_and_overwrite(
+      lowered_size_bound(text.size()),
+      [&](char* out, std::size_t) noexcept { return to_lower_full_into(text, out); });
   return lowered;
 }
 

@@ -47,8 +47,8 @@ extern const unsigned char kTwoByteDirtyLow[32];
 extern const unsigned char kTwoByteDirtyHigh[32];
 
 inline unsigned properties_of(char32_t c) noexcept {
-  const std::uint8_t packed = kPropertyBlocks[kPropertyBlockIndex[c >> kBlockShift]]
-                                             [(c & ((1u << kBlockShift) - 1)) >> 2];
+  const std::uint8_t packed =
+      kPropertyBlocks[kPropertyBlockIndex[c >> kBlockShift]][(c & ((1u << kBlockShift) - 1)) >> 2];
   return (packed >> ((c & 3u) * 2)) & 3u;
 }
 

@@ -24,8 +24,8 @@ namespace corvane::scoring {
 namespace {
 
 inline bool sigma_ends_word(std::string_view text, std::size_t at) noexcept {
-  using case_data::kCaseIgnorableBit;
   using case_data::kCasedBit;
+  using case_data::kCaseIgnorableBit;
   std::size_t before = at;
   for (;;) {
     if (before == 0) return false;

@@ -47,8 +47,8 @@ inline std::size_t next_piece_boundary(std::string_view text, std::size_t from,
   while (i < stop && (bytes[i] & 0xC0u) == 0x80u) ++i;
   if (i >= stop) return text.size();
   // from > 0, so a code point ends just before i.
-  bool before_stops = (cut_properties(decode_before(text, i).code_point) &
-                       case_data::kCaseIgnorableBit) == 0;
+  bool before_stops =
+      (cut_properties(decode_before(text, i).code_point) & case_data::kCaseIgnorableBit) == 0;
   while (i < stop) {
     const Decoded d = decode_at(text, i);
     const unsigned here = cut_properties(d.code_point);

@@ -1,4 +1,3 @@
-#include "scoring/testing/testing.h"
 #include "scoring/unicode/piece_boundary.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +5,7 @@
 #include <random>
 #include <string>
 
+#include "scoring/testing/testing.h"
 #include "scoring/unicode/to_lower_full.h"
 
 namespace corvane::scoring {
@@ -26,23 +26,23 @@ TEST_P(PieceBoundary, FindsTheFirstPlaceToCut) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, PieceBoundary,
-    testing::Values(
-        CutCase{"abcdef", 3, 3},                  // between two letters
-        CutCase{"ab'cd", 2, 4},                   // not beside an apostrophe (case-ignorable)
-        CutCase{"ab'cd", 3, 4},
-        CutCase{"ab.' x", 2, 4},                  // a space may follow ignorables
-        CutCase{"\u0391\u03A3\u0391", 2, 6},      // not beside a capital sigma
-        CutCase{"\u0391\u03A3\u0391", 4, 6},
-        CutCase{"\u0391\u03A3 ", 3, 4},           // from inside a code point: rounded up
-        CutCase{"a\u0345b c", 1, 4},              // U+0345 is cased and case-ignorable
-        CutCase{"a''''", 1, 5}));                 // nowhere: the rest is one piece
+    testing::Values(CutCase{"abcdef", 3, 3},  // between two letters
+                    CutCase{"ab'cd", 2, 4},   // not beside an apostrophe (case-ignorable)
+                    CutCase{"ab'cd", 3, 4},
+                    CutCase{"ab.' x", 2, 4},              // a space may follow ignorables
+                    CutCase{"\u0391\u03A3\u0391", 2, 6},  // not beside a capital sigma
+                    CutCase{"\u0391\u03A3\u0391", 4, 6},
+                    CutCase{"\u0391\u03A3 ", 3, 4},  // from inside a code point: rounded up
+                    CutCase{"a\u0345b c", 1, 4},     // U+0345 is cased and case-ignorable
+                    CutCase{"a''''", 1, 5}));        // nowhere: the rest is one piece
 
 // The property the cuts exist for: lowercasing the two sides of any cut
 // gives the lowercasing of the whole, sigmas and ignorables included.
 TEST(PieceBoundary, CutsNeverChangeTheLowercasing) {
   std::mt19937 random(5);
-  const char* units[] = {"a", "B", " ", "\u03A3", "\u0391", "\u03C3", "'", ".", ":", "\u0345",
-                         "\u00AD", "\u0301", "\u0130", "1", "\u2019", "\u02B0", "\u10A0", "\u1F88"};
+  const char* units[] = {"a",      "B", " ",      "\u03A3", "\u0391", "\u03C3",
+                         "'",      ".", ":",      "\u0345", "\u00AD", "\u0301",
+                         "\u0130", "1", "\u2019", "\u02B0", "\u10A0", "\u1F88"};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     const std::size_t length = 2 + random() % 24;

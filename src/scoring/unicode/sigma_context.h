@@ -97,8 +97,8 @@ inline constexpr sigma_context_detail::Table kSigmaLetterLow =
     sigma_context_detail::nibble_table(sigma_context_detail::kTwoByteLetters, false);
 
 static_assert(kSigmaBreakHigh[8] == 0 && kSigmaBreakHigh[15] == 0);
-static_assert(kSigmaLetterHigh[0] == 0 && kSigmaLetterHigh[7] == 0 &&
-              kSigmaLetterHigh[0xC] == 0 && kSigmaLetterHigh[0xF] == 0);
+static_assert(kSigmaLetterHigh[0] == 0 && kSigmaLetterHigh[7] == 0 && kSigmaLetterHigh[0xC] == 0 &&
+              kSigmaLetterHigh[0xF] == 0);
 
 constexpr bool sigma_ascii_letter(unsigned char b) noexcept {
   return (b | 0x20) >= 'a' && (b | 0x20) <= 'z';

@@ -4,13 +4,12 @@
 #include <cstring>
 #include <string_view>
 
+#include "scoring/arch/baseline_bytes.h"
+#include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/final_sigma.h"
 #include "scoring/unicode/lower_runs.h"
 #include "scoring/unicode/utf8.h"
-
-#include "scoring/arch/baseline_bytes.h"
-#include "scoring/arch/generic/ascii_lower_kernel.h"
 
 namespace corvane::scoring {
 namespace {
@@ -28,9 +27,10 @@ std::size_t lower_into(std::string_view text, std::size_t i, std::size_t o, char
   while (i < size) {
     const unsigned char lead = in[i];
     if (lead < 0x80) {
-      const std::size_t run = runs.ascii_run != nullptr && size - i >= runs.ascii_min_size
-                                  ? runs.ascii_run(text.data() + i, size - i, out + o)
-                                  : lower_ascii_run<BaselineBytes>(text.data() + i, size - i, out + o);
+      const std::size_t run =
+          runs.ascii_run != nullptr && size - i >= runs.ascii_min_size
+              ? runs.ascii_run(text.data() + i, size - i, out + o)
+              : lower_ascii_run<BaselineBytes>(text.data() + i, size - i, out + o);
       i += run;
       o += run;
       continue;

@@ -20,9 +20,7 @@ namespace corvane::scoring {
 
 // The most bytes that lowercasing `size` bytes can give: a code point grows
 // by at most half (two bytes to three), and never from one byte.
-constexpr std::size_t lowered_size_bound(std::size_t size) noexcept {
-  return size + size / 2 + 4;
-}
+constexpr std::size_t lowered_size_bound(std::size_t size) noexcept { return size + size / 2 + 4; }
 
 std::size_t to_lower_full_into(std::string_view text, char* out) noexcept;
 

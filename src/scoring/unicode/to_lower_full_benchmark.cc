@@ -143,16 +143,26 @@ char32_t capital_of(char32_t c) {
   if ((c >= 0x03B1 && c <= 0x03C9) || (c >= 0x0430 && c <= 0x044F)) return c - 0x20;
   if (c >= 0x0450 && c <= 0x045F) return c - 0x50;
   switch (c) {
-    case 0x03AC: return 0x0386;
-    case 0x03AD: return 0x0388;
-    case 0x03AE: return 0x0389;
-    case 0x03AF: return 0x038A;
-    case 0x03CA: return 0x03AA;
-    case 0x03CB: return 0x03AB;
-    case 0x03CC: return 0x038C;
-    case 0x03CD: return 0x038E;
-    case 0x03CE: return 0x038F;
-    default: return c;
+    case 0x03AC:
+      return 0x0386;
+    case 0x03AD:
+      return 0x0388;
+    case 0x03AE:
+      return 0x0389;
+    case 0x03AF:
+      return 0x038A;
+    case 0x03CA:
+      return 0x03AA;
+    case 0x03CB:
+      return 0x03AB;
+    case 0x03CC:
+      return 0x038C;
+    case 0x03CD:
+      return 0x038E;
+    case 0x03CE:
+      return 0x038F;
+    default:
+      return c;
   }
 }
 

@@ -1,6 +1,3 @@
-#include "scoring/arch/cpu_features.h"
-#include "scoring/testing/testing.h"
-#include "scoring/unicode/lower_runs.h"
 #include "scoring/unicode/to_lower_full.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "scoring/arch/cpu_features.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/arch/portable/portable_bytes.h"
+#include "scoring/testing/testing.h"
 #include "scoring/unicode/case_tables.h"
+#include "scoring/unicode/lower_runs.h"
 #include "scoring/unicode/sigma_context.h"
 #include "scoring/unicode/two_byte_case_shift.h"
 #include "scoring/unicode/utf8.h"
@@ -105,25 +105,25 @@ TEST_P(LowercaseExample, Converts) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sigma, LowercaseExample,
-    testing::Values(
-        Example{"WordEnd", U"ΟΔΟΣ", U"οδος"}, Example{"WordStart", U"ΣΑ", U"σα"},
-        Example{"Alone", U"Σ", U"σ"}, Example{"Inside", U"ΑΣΑ", U"ασα"},
-        Example{"BeforeFullStopAtEnd", U"ΑΣ.", U"ας."},
-        Example{"ApostropheThenLetter", U"ΑΣ'Α", U"ασ'α"},
-        Example{"BeforeDigit", U"ΑΣ1", U"ας1"}, Example{"AfterDigit", U"1Σ", U"1σ"},
-        Example{"AfterLatin", U"AΣ", U"aς"}, Example{"StringEnd", U"ΑΣ", U"ας"},
-        Example{"AfterCasedIgnorable", U"\u02B0Σ", U"\u02B0σ"},
-        Example{"AfterYpogegrammeniOnly", U"\u0345Σ", U"\u0345σ"},
-        Example{"PassesOverCasedIgnorableBefore", U"Α\u0345Σ", U"α\u0345ς"},
-        Example{"PassesOverCasedIgnorableAfter", U"ΑΣ\u02B0Α", U"ασ\u02B0α"},
-        Example{"CombiningMarkAfter", U"ΑΣ\u0301", U"ας\u0301"},
-        Example{"CombiningMarkThenLetter", U"ΑΣ\u0301Β", U"ασ\u0301β"},
-        Example{"ManyIgnorablesBefore", U"Α''..::Σ", U"α''..::ς"},
-        Example{"SpaceBefore", U"Α Σ", U"α σ"}, Example{"SpaceAfter", U"ΑΣ Β", U"ας β"},
-        Example{"Pair", U"ΑΣΣ", U"ασς"}, Example{"TwoWords", U"ΟΔΟΣ ΟΔΟΣ", U"οδος οδος"},
-        Example{"AfterThreeByteCased", U"\u2160Σ", U"\u2170ς"},
-        Example{"BeforeFourByteCased", U"ΑΣ\U00010400", U"ασ\U00010428"},
-        Example{"SmallSigmasStay", U"σς", U"σς"}),
+    testing::Values(Example{"WordEnd", U"ΟΔΟΣ", U"οδος"}, Example{"WordStart", U"ΣΑ", U"σα"},
+                    Example{"Alone", U"Σ", U"σ"}, Example{"Inside", U"ΑΣΑ", U"ασα"},
+                    Example{"BeforeFullStopAtEnd", U"ΑΣ.", U"ας."},
+                    Example{"ApostropheThenLetter", U"ΑΣ'Α", U"ασ'α"},
+                    Example{"BeforeDigit", U"ΑΣ1", U"ας1"}, Example{"AfterDigit", U"1Σ", U"1σ"},
+                    Example{"AfterLatin", U"AΣ", U"aς"}, Example{"StringEnd", U"ΑΣ", U"ας"},
+                    Example{"AfterCasedIgnorable", U"\u02B0Σ", U"\u02B0σ"},
+                    Example{"AfterYpogegrammeniOnly", U"\u0345Σ", U"\u0345σ"},
+                    Example{"PassesOverCasedIgnorableBefore", U"Α\u0345Σ", U"α\u0345ς"},
+                    Example{"PassesOverCasedIgnorableAfter", U"ΑΣ\u02B0Α", U"ασ\u02B0α"},
+                    Example{"CombiningMarkAfter", U"ΑΣ\u0301", U"ας\u0301"},
+                    Example{"CombiningMarkThenLetter", U"ΑΣ\u0301Β", U"ασ\u0301β"},
+                    Example{"ManyIgnorablesBefore", U"Α''..::Σ", U"α''..::ς"},
+                    Example{"SpaceBefore", U"Α Σ", U"α σ"}, Example{"SpaceAfter", U"ΑΣ Β", U"ας β"},
+                    Example{"Pair", U"ΑΣΣ", U"ασς"},
+                    Example{"TwoWords", U"ΟΔΟΣ ΟΔΟΣ", U"οδος οδος"},
+                    Example{"AfterThreeByteCased", U"\u2160Σ", U"\u2170ς"},
+                    Example{"BeforeFourByteCased", U"ΑΣ\U00010400", U"ασ\U00010428"},
+                    Example{"SmallSigmasStay", U"σς", U"σς"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -135,12 +135,11 @@ INSTANTIATE_TEST_SUITE_P(
         Example{"CapitalIWithDot", U"\u0130", U"\u0069\u0307"},
         Example{"KelvinSign", U"\u212A", U"k"}, Example{"OhmSign", U"\u2126", U"\u03C9"},
         Example{"CapitalSharpS", U"\u1E9E", U"\u00DF"},
-        Example{"SharpSStays", U"\u00DF", U"\u00DF"},
-        Example{"Strasse", U"STRASSE", U"strasse"}, Example{"StrasseSharpS", U"Straße", U"straße"},
-        Example{"EAcute", U"\u00C9", U"\u00E9"}, Example{"DzCapital", U"\u01C4", U"\u01C6"},
-        Example{"DzTitlecase", U"\u01C5", U"\u01C6"}, Example{"LunateSigma", U"\u03F9", U"\u03F2"},
-        Example{"Cherokee", U"\u13A0", U"\uAB70"}, Example{"Georgian", U"\u10A0", U"\u2D00"},
-        Example{"Deseret", U"\U00010400", U"\U00010428"},
+        Example{"SharpSStays", U"\u00DF", U"\u00DF"}, Example{"Strasse", U"STRASSE", U"strasse"},
+        Example{"StrasseSharpS", U"Straße", U"straße"}, Example{"EAcute", U"\u00C9", U"\u00E9"},
+        Example{"DzCapital", U"\u01C4", U"\u01C6"}, Example{"DzTitlecase", U"\u01C5", U"\u01C6"},
+        Example{"LunateSigma", U"\u03F9", U"\u03F2"}, Example{"Cherokee", U"\u13A0", U"\uAB70"},
+        Example{"Georgian", U"\u10A0", U"\u2D00"}, Example{"Deseret", U"\U00010400", U"\U00010428"},
         Example{"NoNormalisation", U"E\u0301", U"e\u0301"},
         Example{"AUnicode17", U"\uA7CE\uA7D2\uA7D4", U"\uA7CF\uA7D3\uA7D5"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -195,8 +194,8 @@ TEST(ToLowerFull, MatchesNaiveAroundAsciiRuns) {
 
 TEST(ToLowerFull, MatchesNaiveOnMixedScripts) {
   const std::u32string pieces[] = {
-      U"ΟΔΥΣΣΕΥΣ ", U"Σ ",  U"ΑΣ. ", U"Москва СССР ", U"İSTANBUL ", U"\u212A\u212B ", U"ȺȾ ",
-      U"日本語 ",    U"𐐀𐐁 ", U"\u0345Σ ", U"ΑΣ\u0301",  U"Ǆǅ ",         U"\u00A0",   U"x"};
+      U"ΟΔΥΣΣΕΥΣ ", U"Σ ",  U"ΑΣ. ",     U"Москва СССР ", U"İSTANBUL ", U"\u212A\u212B ", U"ȺȾ ",
+      U"日本語 ",   U"𐐀𐐁 ", U"\u0345Σ ", U"ΑΣ\u0301",     U"Ǆǅ ",       U"\u00A0",        U"x"};
   std::u32string text;
   for (int round = 0; round < 50; ++round) {
     for (std::size_t k = 0; k < std::size(pieces); ++k) {
@@ -351,10 +350,10 @@ void check_capitals_in_every_lane(LowerTwoByteRun run, std::size_t width) {
 // block, the one before, or the one after.
 void check_sigma_neighbours(LowerTwoByteRun run, std::size_t width) {
   const std::u32string_view neighbours[] = {
-      U"Α",  U"ω", U"ά", U"Ώ", U"Σ",  U"ς",      U"a",      U"Z",      U"É",      U"ж",
-      U"Ж",  U" ", U",", U";", U"\n", U"1",      U"'",      U".",      U"\u0301", U"\u00AD",
-      U"«",  U"»", U"Ա", U"ա", U"ΐ",  U"\u03A2", U"\u0387", U"\u2019", U"Α\u0301", U".Α",
-      U". ", U"",
+      U"Α", U"ω",      U"ά",      U"Ώ",      U"Σ",       U"ς",  U"a",  U"Z",
+      U"É", U"ж",      U"Ж",      U" ",      U",",       U";",  U"\n", U"1",
+      U"'", U".",      U"\u0301", U"\u00AD", U"«",       U"»",  U"Ա",  U"ա",
+      U"ΐ", U"\u03A2", U"\u0387", U"\u2019", U"Α\u0301", U".Α", U". ", U"",
   };
   for (const std::u32string_view before : neighbours) {
     for (const std::u32string_view after : neighbours) {
@@ -395,9 +394,9 @@ char32_t capital_of(char32_t c) {
 // occasional three-byte code point stops the loop.
 std::string seeded_prose(std::uint64_t seed) {
   const std::u32string_view words[] = {
-      U"λόγος", U"ασ",   U"ς",      U"σοφός",  U"άνθρωπος", U"ώρα", U"οδός'", U"ήλιος.",
-      U"ёлка",  U"мир",  U"сердце", U"ѐ",      U"Ї",        U"the", U"élan",  U"»",
-      U"—",     U"ίσως", U"σσ",     U"ύψος,",  U"αΐ",       U"ъ",   U"1999",  U"ό\u0301σ"};
+      U"λόγος", U"ασ",   U"ς",      U"σοφός", U"άνθρωπος", U"ώρα", U"οδός'", U"ήλιος.",
+      U"ёлка",  U"мир",  U"сердце", U"ѐ",     U"Ї",        U"the", U"élan",  U"»",
+      U"—",     U"ίσως", U"σσ",     U"ύψος,", U"αΐ",       U"ъ",   U"1999",  U"ό\u0301σ"};
   std::u32string text;
   std::uint64_t state = seed;
   const auto below = [&](std::uint64_t bound) {
@@ -550,8 +549,8 @@ TEST(SigmaContext, AgreesWithTheProperties) {
   for (unsigned lead = 0; lead < 0x100; ++lead) {
     for (unsigned cont = 0; cont < 0x100; ++cont) {
       if (lead >= 0xC0 && lead < 0xE0 && cont >= 0x80 && cont < 0xC0) continue;
-      ASSERT_FALSE(sigma_two_byte_letter(static_cast<unsigned char>(lead),
-                                         static_cast<unsigned char>(cont)))
+      ASSERT_FALSE(
+          sigma_two_byte_letter(static_cast<unsigned char>(lead), static_cast<unsigned char>(cont)))
           << lead << " " << cont;
     }
   }

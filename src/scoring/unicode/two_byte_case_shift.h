@@ -47,11 +47,11 @@ inline constexpr unsigned char kCaseShiftExtraBits = 0x30;
 inline constexpr unsigned char kCaseShiftAccentBit = 0x80;
 
 inline constexpr CaseShiftClass kCaseShiftClasses[] = {
-    {0xC3, 1u << 0x8, 0xFFFF, 0x01},  // U+00C0..U+00CF
-    {0xC3, 1u << 0x9, 0x7F7F, 0x02},  // U+00D0..U+00DE without U+00D7 (and U+00DF)
-    {0xCE, 1u << 0x9, 0xFFFE, 0x04},  // U+0391..U+039F
-    {0xCE, 1u << 0xA, 0x0FFB, 0x08},  // U+03A0..U+03AB without U+03A2
-    {0xD0, 3u << 0x9, 0xFFFF, 0x40},  // U+0410..U+042F
+    {0xC3, 1u << 0x8, 0xFFFF, 0x01},                 // U+00C0..U+00CF
+    {0xC3, 1u << 0x9, 0x7F7F, 0x02},                 // U+00D0..U+00DE without U+00D7 (and U+00DF)
+    {0xCE, 1u << 0x9, 0xFFFE, 0x04},                 // U+0391..U+039F
+    {0xCE, 1u << 0xA, 0x0FFB, 0x08},                 // U+03A0..U+03AB without U+03A2
+    {0xD0, 3u << 0x9, 0xFFFF, 0x40},                 // U+0410..U+042F
     {0xD0, 1u << 0x8, 0xFFFF, kCaseShiftExtraBits},  // U+0400..U+040F, by 0x50
     // U+0386, U+0388..U+038A, U+038C, U+038E, U+038F, by the accent table
     {0xCE, 1u << 0x8, 0xD740, kCaseShiftAccentBit},

@@ -87,8 +87,8 @@ inline bool verify_lanes(CandidateVerifier& verifier, bool tight, std::size_t ba
 // Scans window starts [from, last] for candidates on `Bytes` bytes.
 // Complexity: O(last - from) plus the verifications.
 template <ComparingByteVector V, std::size_t Bytes>
-inline ScanEnd scan(const RareLanes<V, Bytes>& rare, CandidateVerifier& verifier,
-                    std::size_t from, std::size_t last) noexcept {
+inline ScanEnd scan(const RareLanes<V, Bytes>& rare, CandidateVerifier& verifier, std::size_t from,
+                    std::size_t last) noexcept {
   constexpr std::size_t width = V::kWidth;
   constexpr bool tight = Bytes == 3;
   ScanEnd end{true, {false, last + 1}};

@@ -46,9 +46,7 @@ namespace {
 
 // The optional operations of V (see above).
 template <class V>
-concept LeadLookUp = requires(typename V::Vector v) {
-  V::look_up_lead(V::lead_table(v, v), v);
-};
+concept LeadLookUp = requires(typename V::Vector v) { V::look_up_lead(V::lead_table(v, v), v); };
 
 template <class V>
 concept LanePut = requires(typename V::Vector v, std::uint64_t mask) {
@@ -88,8 +86,7 @@ inline SigmaDecisions decide_sigmas(std::uint64_t sigmas, typename V::Vector bef
   const auto two_byte_letters = [&](auto first, auto second) {
     // Leads 0xC3..0xD2 to indexes 0x70..0x7F; everything else to 0x80 or
     // more, which looks up zero.
-    const auto index =
-        V::saturating_add(V::subtract(first, V::splat('\xC3')), V::splat(0x70));
+    const auto index = V::saturating_add(V::subtract(first, V::splat('\xC3')), V::splat(0x70));
     const auto bits = V::both(V::look_up(letter_lead, index),
                               V::both(V::look_up(letter_high, V::high_nibbles(second)),
                                       V::look_up(letter_low, V::both(second, low_nibble))));
@@ -170,8 +167,8 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
   // becomes 0x82 (U+03C2), and where they do not settle it, the sigma goes
   // to the scalar patch with the other changed sequences. The patch leaves
   // a continuation byte beyond the block to the next block as `pending`.
-  auto carried = zero;  // the previous block's offsets, lane by lane
-  int pending = -1;     // the byte for the next block's lane 0, if any
+  auto carried = zero;        // the previous block's offsets, lane by lane
+  int pending = -1;           // the byte for the next block's lane 0, if any
   unsigned clean_blocks = 0;  // blocks in a row with nothing but ASCII to change
   std::size_t i = 0;
   while (size - i > width) {
@@ -206,12 +203,11 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
       // 0x80, so the signed comparison is exact).
       const auto unshifted = V::equal(bits, zero);
       const auto accent = V::both(V::look_up(shift_accent, next_low), V::greater(zero, bits));
-      const auto delta = V::add(
-          V::add(V::unless(unshifted, V::splat(0x20)),
-                 V::both(bits, V::splat(static_cast<char>(kCaseShiftExtraBits)))),
-          accent);
-      const auto carry =
-          V::greater(V::add(V::both(next, V::splat(0x3F)), delta), V::splat(0x3F));
+      const auto delta =
+          V::add(V::add(V::unless(unshifted, V::splat(0x20)),
+                        V::both(bits, V::splat(static_cast<char>(kCaseShiftExtraBits)))),
+                 accent);
+      const auto carry = V::greater(V::add(V::both(next, V::splat(0x3F)), delta), V::splat(0x3F));
       const auto change = V::subtract(delta, V::both(carry, V::splat(0x40)));
       lowered = V::add(V::subtract(lowered, carry), V::shift_up_from(change, carried));
       carried = change;
