@@ -23,8 +23,8 @@ struct ParameterTable {
 };
 
 // The table keeps the name by which the signature is known.
+// NOLINTNEXTLINE(readability-identifier-naming)
 inline constexpr ParameterTable lexical_score_params{
-    // NOLINT(readability-identifier-naming)
     .function_name = "lexical_score",
     .positional_names = {"text", "query"},
 };
