@@ -2,7 +2,7 @@
 
 #include <exception>
 
-namespace corvane::module::guarded_entry_detail {
+namespace corvane::boundary::guarded_entry_detail {
 
 void abort_on_foreign_exception() noexcept {
   constexpr std::string_view line =
@@ -29,4 +29,4 @@ void raise_or_abort(PyErr&& err, std::source_location where) noexcept {
   }
 }
 
-}  // namespace corvane::module::guarded_entry_detail
+}  // namespace corvane::boundary::guarded_entry_detail

@@ -28,7 +28,7 @@
 #include "boundary/faults/panic_exception.h"
 #include "boundary/faults/process_end.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 namespace guarded_entry_detail {
 // Aborts for the exception being handled, which is not an InternalFault.
@@ -58,4 +58,4 @@ R guarded_entry(Body&& body, R failure,
   return failure;
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -1,6 +1,6 @@
 #include "boundary/once_cell.h"
 
-namespace corvane::module::once_cell_detail {
+namespace corvane::boundary::once_cell_detail {
 
 const void* current_thread_marker() noexcept {
   static thread_local const char marker = 0;
@@ -11,4 +11,4 @@ void fault_on_self_wait(std::source_location where) {
   throw InternalFault(Text("once-only cell needed again while this thread initialises it"), where);
 }
 
-}  // namespace corvane::module::once_cell_detail
+}  // namespace corvane::boundary::once_cell_detail

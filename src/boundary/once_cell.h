@@ -27,7 +27,7 @@
 
 #include "boundary/faults/internal_fault.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 namespace once_cell_detail {
 // A per-thread address that identifies the calling thread.
@@ -91,4 +91,4 @@ class OnceObjectCell {
   std::mutex mutex_;
 };
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

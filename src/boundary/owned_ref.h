@@ -14,7 +14,7 @@
 
 #include <utility>
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 class OwnedRef {
  public:
@@ -50,4 +50,4 @@ class OwnedRef {
   PyObject* object_ = nullptr;
 };
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

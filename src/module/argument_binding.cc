@@ -10,6 +10,11 @@
 #include "boundary/errors/object_text.h"
 
 namespace corvane::module {
+
+using boundary::fetch_pending;
+using boundary::lazy_error_with_message;
+using boundary::object_text;
+using boundary::PyErr;
 namespace {
 
 // "lexical_score()" followed by `rest`.

@@ -28,7 +28,7 @@ inline constexpr std::size_t kParameterCount = lexical_score_params.positional_n
 // One borrowed reference per parameter, in parameter order.
 using ArgumentSlots = std::array<PyObject*, kParameterCount>;
 
-std::expected<ArgumentSlots, PyErr> bind_arguments(PyObject* const* args, Py_ssize_t nargs,
-                                                   PyObject* kwnames);
+std::expected<ArgumentSlots, boundary::PyErr> bind_arguments(PyObject* const* args,
+                                                             Py_ssize_t nargs, PyObject* kwnames);
 
 }  // namespace corvane::module

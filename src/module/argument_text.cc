@@ -9,6 +9,17 @@
 
 namespace corvane::module {
 
+using boundary::exception_cause;
+using boundary::exception_type;
+using boundary::exception_value;
+using boundary::fetch_pending;
+using boundary::into_exception_object;
+using boundary::lazy_error_with_message;
+using boundary::normalize;
+using boundary::object_text;
+using boundary::PyErr;
+using boundary::type_mismatch_error;
+
 // The UTF-8 form of a `str` argument, viewed in place. The interpreter keeps
 // a string's UTF-8 form inside the string object once made, never changes it
 // and frees it only with the object; the caller holds the argument for the

@@ -35,8 +35,9 @@ inline std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
 }
 
-std::expected<std::string_view, PyErr> argument_text(std::string_view name, PyObject* object);
+std::expected<std::string_view, boundary::PyErr> argument_text(std::string_view name,
+                                                               PyObject* object);
 
-PyErr wrap_argument_error(std::string_view name, PyErr error);
+boundary::PyErr wrap_argument_error(std::string_view name, boundary::PyErr error);
 
 }  // namespace corvane::module

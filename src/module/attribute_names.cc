@@ -6,6 +6,9 @@
 #include "boundary/once_cell.h"
 
 namespace corvane::module {
+
+using boundary::null_result_fault;
+using boundary::OnceObjectCell;
 namespace {
 
 constinit OnceObjectCell all_name_cell;

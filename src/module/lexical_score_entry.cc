@@ -11,6 +11,11 @@
 #include "scoring/lexical_score.h"
 
 namespace corvane::module {
+
+using boundary::check_new;
+using boundary::guarded_entry;
+using boundary::lazy_error_with_message;
+using boundary::PyErr;
 namespace {
 
 // Scores the common call, two positional ASCII `str`s and a query with

@@ -20,6 +20,16 @@
 #include "module/lexical_score_entry.h"
 
 namespace corvane::module {
+
+using boundary::check_new;
+using boundary::debug_text;
+using boundary::exception_type;
+using boundary::fetch_pending;
+using boundary::guarded_entry;
+using boundary::InternalFault;
+using boundary::OwnedRef;
+using boundary::PyErr;
+using boundary::type_mismatch_error;
 namespace {
 
 PyObject* type_object(PyTypeObject& type) { return reinterpret_cast<PyObject*>(&type); }
@@ -128,6 +138,6 @@ PyModuleDef module_def = {
 // The interpreter cannot receive a C++ exception: a fault that got this far
 // ends the process after a report.
 PyMODINIT_FUNC PyInit__corvane(void) {
-  return corvane::module::run_without_unwinding(
+  return corvane::boundary::run_without_unwinding(
       [] { return PyModuleDef_Init(&corvane::module::module_def); });
 }

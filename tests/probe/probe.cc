@@ -27,7 +27,7 @@
 #include "boundary/guarded_entry.h"
 #include "boundary/owned_ref.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 namespace {
 
 using Outcome = std::expected<PyObject*, PyErr>;
@@ -562,6 +562,6 @@ PyModuleDef probe_def = {
 };
 
 }  // namespace
-}  // namespace corvane::module
+}  // namespace corvane::boundary
 
-PyMODINIT_FUNC PyInit__corvane_probe() { return PyModuleDef_Init(&corvane::module::probe_def); }
+PyMODINIT_FUNC PyInit__corvane_probe() { return PyModuleDef_Init(&corvane::boundary::probe_def); }

@@ -5,7 +5,7 @@
 #include "boundary/errors/object_text.h"
 #include "boundary/owned_ref.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 namespace {
 
@@ -103,4 +103,4 @@ Text debug_text(PyErr& err) {
   return out;
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

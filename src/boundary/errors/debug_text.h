@@ -18,7 +18,7 @@
 #include "base/allocation.h"
 #include "boundary/errors/py_err.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 Text debug_text(PyErr& err);
 
@@ -27,4 +27,4 @@ Text debug_text(PyErr& err);
 // others as \u{XX}). Complexity: O(n) in the length of `text`.
 Text quoted_text(std::string_view text);
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -5,7 +5,7 @@
 #include "boundary/faults/null_result.h"
 #include "boundary/faults/panic_exception.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 LazyMaker::Made LazyMaker::run() && {
   if (recipe_ == nullptr) throw InternalFault(Text("lazy exception maker run twice"));
@@ -117,4 +117,4 @@ LazyMaker type_mismatch_maker(OwnedRef object, OwnedRef expected_type) {
   return LazyMaker::of<TypeMismatchRecipe>(std::move(object), std::move(expected_type));
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -34,7 +34,7 @@
 #include "base/allocation.h"
 #include "boundary/owned_ref.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 class LazyMaker {
  public:
@@ -85,4 +85,4 @@ LazyMaker fault_maker(Text message);
 LazyMaker object_maker(OwnedRef object);
 LazyMaker type_mismatch_maker(OwnedRef object, OwnedRef expected_type);
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

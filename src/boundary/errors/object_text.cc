@@ -5,7 +5,7 @@
 #include "boundary/faults/null_result.h"
 #include "boundary/owned_ref.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 namespace {
 
@@ -44,4 +44,4 @@ Text object_text(PyObject* object) { return text_of(PyObject_Str(object), object
 
 Text object_repr_text(PyObject* object) { return text_of(PyObject_Repr(object), object); }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -20,7 +20,7 @@
 
 #include "base/allocation.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 Text lossy_text(PyObject* str);
 Text object_text(PyObject* object);
@@ -29,4 +29,4 @@ Text object_repr_text(PyObject* object);
 // Drops the interpreter's pending error, if any, without looking at it.
 void drop_pending_error() noexcept;
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -3,7 +3,7 @@
 #include "boundary/faults/internal_fault.h"
 #include "boundary/faults/panic_exception.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 struct PyErrAccess {
   static PyErrState& state(PyErr& err) noexcept { return err.state_; }
@@ -212,4 +212,4 @@ void report_unraisable(PyErr&& err, PyObject* object_or_null) {
   PyErr_WriteUnraisable(object_or_null);
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -55,7 +55,7 @@
 #include "boundary/errors/lazy_maker.h"
 #include "boundary/owned_ref.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 // The implementation's view of the private parts below (py_err.cc).
 struct PyErrAccess;
@@ -120,4 +120,4 @@ std::optional<PyErr> exception_cause(PyErr& err);
 OwnedRef into_exception_object(PyErr&& err);
 void report_unraisable(PyErr&& err, PyObject* object_or_null);
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -15,8 +15,8 @@
 
 #include "boundary/errors/py_err.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 PyErr type_mismatch_error(PyObject* object, PyObject* expected_type);
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

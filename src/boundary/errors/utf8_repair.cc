@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace corvane::module {
+namespace corvane::boundary {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -58,4 +58,4 @@ Text repair_utf8(std::string_view bytes) {
   return out;
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

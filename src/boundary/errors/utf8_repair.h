@@ -12,8 +12,8 @@
 
 #include "base/allocation.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 Text repair_utf8(std::string_view bytes);
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -9,7 +9,7 @@
 #include "base/allocation.h"
 #include "base/native_stderr.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 namespace {
 
@@ -59,4 +59,4 @@ void write_fault_report(std::string_view message, std::source_location where) no
   write_native_stderr(report);
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

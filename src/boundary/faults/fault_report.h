@@ -12,8 +12,8 @@
 #include <source_location>
 #include <string_view>
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 void write_fault_report(std::string_view message, std::source_location where) noexcept;
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -2,7 +2,7 @@
 
 #include "boundary/faults/fault_report.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 InternalFault::InternalFault(Text message, std::source_location where)
     : message_(std::move(message)) {
@@ -13,4 +13,4 @@ void capacity_overflow(std::source_location where) {
   throw InternalFault(Text("capacity overflow"), where);
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

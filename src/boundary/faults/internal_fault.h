@@ -17,7 +17,7 @@
 
 #include "base/allocation.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 class InternalFault {
  public:
@@ -40,4 +40,4 @@ class InternalFault {
 
 [[noreturn]] void capacity_overflow(std::source_location where = std::source_location::current());
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -2,8 +2,8 @@
 
 #include "boundary/guarded_entry.h"
 
-namespace corvane::module::no_unwind_detail {
+namespace corvane::boundary::no_unwind_detail {
 
 void abort_on_foreign_exception() noexcept { guarded_entry_detail::abort_on_foreign_exception(); }
 
-}  // namespace corvane::module::no_unwind_detail
+}  // namespace corvane::boundary::no_unwind_detail

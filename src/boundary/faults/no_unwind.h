@@ -13,7 +13,7 @@
 #include "boundary/faults/internal_fault.h"
 #include "boundary/faults/process_end.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 namespace no_unwind_detail {
 [[noreturn]] void abort_on_foreign_exception() noexcept;
@@ -32,4 +32,4 @@ auto run_without_unwinding(F&& f,
   }
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -3,7 +3,7 @@
 #include "boundary/errors/py_err.h"
 #include "boundary/faults/internal_fault.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 void null_result_fault(std::source_location where) {
   if (std::optional<PyErr> pending = take_pending())
@@ -11,4 +11,4 @@ void null_result_fault(std::source_location where) {
   throw InternalFault(Text("PyObject pointer is null"), where);
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

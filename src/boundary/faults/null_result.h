@@ -16,7 +16,7 @@
 
 #include "boundary/owned_ref.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 [[noreturn]] void null_result_fault(std::source_location where = std::source_location::current());
 
@@ -26,4 +26,4 @@ inline OwnedRef check_new(PyObject* result,
   return OwnedRef::steal(result);
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -6,7 +6,7 @@
 #include "boundary/faults/fault_report.h"
 #include "boundary/once_cell.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 namespace {
 
@@ -56,4 +56,4 @@ void resume_fault_from_exception(OwnedRef exception) {
   throw InternalFault::resumed(std::move(message));
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

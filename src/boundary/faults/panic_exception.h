@@ -28,7 +28,7 @@
 #include "boundary/faults/internal_fault.h"
 #include "boundary/owned_ref.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 inline constexpr std::string_view kPanicExceptionName = "pyo3_runtime.PanicException";
 inline constexpr std::string_view kPanicExceptionDoc =
@@ -44,4 +44,4 @@ PyObject* panic_exception_type();
 PyErr panic_exception_from_fault(InternalFault&& fault);
 [[noreturn]] void resume_fault_from_exception(OwnedRef exception);
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

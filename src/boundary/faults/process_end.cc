@@ -5,7 +5,7 @@
 #include "base/native_stderr.h"
 #include "boundary/faults/fault_report.h"
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 void abort_with_fault_report(std::string_view message, std::source_location where) noexcept {
   write_fault_report(message, where);
@@ -18,4 +18,4 @@ void abort_with_fatal_error(std::string_view line) noexcept {
   std::abort();
 }
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary

@@ -12,7 +12,7 @@
 #include <source_location>
 #include <string_view>
 
-namespace corvane::module {
+namespace corvane::boundary {
 
 [[noreturn]] void abort_with_fault_report(
     std::string_view message,
@@ -20,4 +20,4 @@ namespace corvane::module {
 
 [[noreturn]] void abort_with_fatal_error(std::string_view line) noexcept;
 
-}  // namespace corvane::module
+}  // namespace corvane::boundary
