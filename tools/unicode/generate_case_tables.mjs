@@ -159,12 +159,28 @@ for (let cp = 0x80; cp < 0x800; ++cp) {
   dirtyHigh[lead & 0x1f] = Math.max(dirtyHigh[lead & 0x1f], cont);
 }
 
+// For each lead byte 0xE0..0xFF of a three- or four-byte sequence, the
+// smallest range of second bytes that holds every sequence whose lowercase
+// form differs; an empty range is 0xFF..0x00. The vector path copies
+// sequences outside it and looks up the ones inside.
+const longDirtyLow = new Uint8Array(32).fill(0xff);
+const longDirtyHigh = new Uint8Array(32);
+for (let cp = 0x800; cp < CODE_POINTS; ++cp) {
+  if (cp >= 0xd800 && cp <= 0xdfff) continue;
+  if ((simpleLower.get(cp) ?? cp) === cp) continue;
+  const lead = cp < 0x10000 ? 0xe0 | (cp >> 12) : 0xf0 | (cp >> 18);
+  const second = cp < 0x10000 ? 0x80 | ((cp >> 6) & 0x3f) : 0x80 | ((cp >> 12) & 0x3f);
+  longDirtyLow[lead & 0x1f] = Math.min(longDirtyLow[lead & 0x1f], second);
+  longDirtyHigh[lead & 0x1f] = Math.max(longDirtyHigh[lead & 0x1f], second);
+}
+
 const casedCount = cased.length;
 const caseIgnorableCount = caseIgnorable.length;
 const lowerBytes = lowerTables.index.length + lowerTables.blocks.length * BLOCK_SIZE * 2;
 const propertyBlockBytes = BLOCK_SIZE / PROPERTIES_PER_BYTE;
 const propertyBytes = propertyTables.index.length + propertyTables.blocks.length * propertyBlockBytes;
 const twoByteBytes = twoByte.length + dirtyLow.length + dirtyHigh.length;
+const longBytes = longDirtyLow.length + longDirtyHigh.length;
 
 // ---- Write the C++ --------------------------------------------------------
 
@@ -194,8 +210,9 @@ out.push('// regenerate: tools/toolchain tools/unicode/generate');
 out.push(`// Unicode ${unicodeVersion} (npm ${packageName} ${packageVersion})`);
 out.push(`// simple lowercase mappings: ${mappingCount}; Cased: ${casedCount};` +
   ` Case_Ignorable: ${caseIgnorableCount}`);
-out.push(`// table bytes: ${lowerBytes + propertyBytes + twoByteBytes} (lowercase ${lowerBytes},` +
-  ` properties ${propertyBytes}, two-byte lowercase ${twoByteBytes})`);
+out.push(`// table bytes: ${lowerBytes + propertyBytes + twoByteBytes + longBytes}` +
+  ` (lowercase ${lowerBytes}, properties ${propertyBytes}, two-byte lowercase ${twoByteBytes},` +
+  ` longer sequences ${longBytes})`);
 out.push('');
 out.push('#include "scoring/unicode/case_tables.h"');
 out.push('');
@@ -246,9 +263,17 @@ out.push('const unsigned char kTwoByteDirtyHigh[32] = {');
 out.push(...columns(Array.from(dirtyHigh), hex2));
 out.push('};');
 out.push('');
+out.push('const unsigned char kLongDirtyLow[32] = {');
+out.push(...columns(Array.from(longDirtyLow), hex2));
+out.push('};');
+out.push('');
+out.push('const unsigned char kLongDirtyHigh[32] = {');
+out.push(...columns(Array.from(longDirtyHigh), hex2));
+out.push('};');
+out.push('');
 out.push('}  // namespace corvane::scoring::case_data');
 out.push('');
 
 const outputPath =
-  process.argv[2] ?? join(toolDir, '..', '..', 'src', 'scoring', 'case_tables_data.cc');
+  process.argv[2] ?? join(toolDir, '..', '..', 'src', 'scoring', 'unicode', 'case_tables_data.cc');
 writeFileSync(outputPath, out.join('\n'));

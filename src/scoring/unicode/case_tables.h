@@ -45,6 +45,12 @@ extern const unsigned char kTwoByteLowercase[0x800][2];
 // leaves every sequence of that lead unchanged.
 extern const unsigned char kTwoByteDirtyLow[32];
 extern const unsigned char kTwoByteDirtyHigh[32];
+// Indexed by the low five bits of a three- or four-byte sequence's lead
+// (0xE0..0xF4): the range of second bytes (low..high, or the empty
+// 0xFF..0x00) outside which lowercasing leaves every sequence of that lead
+// unchanged.
+extern const unsigned char kLongDirtyLow[32];
+extern const unsigned char kLongDirtyHigh[32];
 
 inline unsigned properties_of(char32_t c) noexcept {
   const std::uint8_t packed =

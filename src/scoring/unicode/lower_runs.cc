@@ -13,14 +13,20 @@ LowerRuns choose_lower_runs(const CpuFeatures& cpu) noexcept {
 #if defined(__x86_64__)
   // Below four AVX2 vectors the inlined SSE2 loop is as fast as a call.
   if (cpu.avx512vbmi && cpu.avx2) {
-    return {lower_ascii_run_avx2, 128, lower_two_byte_run_avx512vbmi, 64};
+    return {lower_ascii_run_avx2,    128, lower_two_byte_run_avx512vbmi, 64,
+            lower_long_run_avx512bw, 64};
   }
-  if (cpu.avx2) return {lower_ascii_run_avx2, 128, lower_two_byte_run_avx2, 32};
-  if (cpu.ssse3) return {nullptr, 0, lower_two_byte_run_ssse3, 16};
+  if (cpu.avx512bw && cpu.avx2) {
+    return {lower_ascii_run_avx2, 128, lower_two_byte_run_avx2, 32, lower_long_run_avx512bw, 64};
+  }
+  if (cpu.avx2) {
+    return {lower_ascii_run_avx2, 128, lower_two_byte_run_avx2, 32, lower_long_run_avx2, 32};
+  }
+  if (cpu.ssse3) return {nullptr, 0, lower_two_byte_run_ssse3, 16, lower_long_run_ssse3, 16};
 #else
   static_cast<void>(cpu);
 #endif
-  return {nullptr, 0, nullptr, 0};
+  return {nullptr, 0, nullptr, 0, nullptr, 0};
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // for the running CPU.
 //
 // Contract: `lower_runs()` gives, from `cpu_features()`, the fastest
-// `lower_ascii_run` and `lower_two_byte_run` (scoring/arch/generic/) beyond
+// `lower_ascii_run`, `lower_two_byte_run` and `lower_long_run`
+// (scoring/arch/generic/) beyond
 // the build's baseline, each with the input size below which a caller
 // should not bother calling it, or a null pointer where the CPU has nothing
 // better (the caller then uses the baseline loop, or converts one code
@@ -17,14 +18,17 @@
 namespace corvane::scoring {
 
 using LowerAsciiRun = std::size_t (*)(const char* in, std::size_t size, char* out) noexcept;
-using LowerTwoByteRun = std::size_t (*)(std::string_view text, std::size_t from,
-                                        char* out) noexcept;
+// Both the two-byte and the long runs.
+using LowerSequenceRun = std::size_t (*)(std::string_view text, std::size_t from,
+                                         char* out) noexcept;
 
 struct LowerRuns {
   LowerAsciiRun ascii_run;
   std::size_t ascii_min_size;
-  LowerTwoByteRun two_byte_run;
+  LowerSequenceRun two_byte_run;
   std::size_t two_byte_min_size;
+  LowerSequenceRun long_run;
+  std::size_t long_min_size;
 };
 
 const LowerRuns& lower_runs() noexcept;

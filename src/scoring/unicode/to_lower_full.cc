@@ -67,6 +67,12 @@ std::size_t lower_into(std::string_view text, std::size_t i, std::size_t o, char
       }
       continue;
     }
+    if (runs.long_run != nullptr && size - i > runs.long_min_size) {
+      const std::size_t run = runs.long_run(text, i, out + o);
+      i += run;
+      o += run;
+      if (run != 0) continue;
+    }
     const Decoded d = decode_at(text, i);
     const char32_t lower = simple_lowercase(d.code_point);
     if (lower == d.code_point) {

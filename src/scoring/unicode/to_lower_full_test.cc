@@ -260,11 +260,22 @@ bool may_stop_at(std::string_view text, std::size_t at, std::size_t width) {
   return d.length == 2 && d.code_point != 0x03A3 && two_byte_lowercase_at(d.code_point)[0] == 0;
 }
 
+// Where the long vector loop may stop: near the end, before a two-byte
+// sequence, or before a code point that lowercasing changes (one whose
+// form is shorter, or that a block's end cuts).
+bool may_stop_long_at(std::string_view text, std::size_t at, std::size_t width) {
+  if (text.size() - at <= width + 1) return true;
+  const Decoded d = decode_at(text, at);
+  return d.length == 2 || simple_lowercase(d.code_point) != d.code_point;
+}
+
 // Runs the loop over `text` as the converter would, taking one code point
 // itself wherever the loop stops, and compares every converted stretch with
 // the naive conversion. Gives the number of stops before the end.
-std::size_t expect_run_matches_naive(LowerTwoByteRun run, std::size_t width,
-                                     const std::string& text) {
+std::size_t expect_run_matches_naive(LowerSequenceRun run, std::size_t width,
+                                     const std::string& text,
+                                     bool (*may_stop)(std::string_view, std::size_t,
+                                                      std::size_t) = may_stop_at) {
   const std::vector<std::string> expected = naive_lower_each(text);
   std::string out(text.size(), '\0');
   std::size_t at = 0;
@@ -283,7 +294,7 @@ std::size_t expect_run_matches_naive(LowerTwoByteRun run, std::size_t width,
     if (end != at + length || testing::Test::HasFailure()) return stops;
     at = end;
     if (at == text.size()) break;
-    EXPECT_TRUE(may_stop_at(text, at, width)) << at;
+    EXPECT_TRUE(may_stop(text, at, width)) << at;
     at += decode_at(text, at).length;  // what the scalar code would take
     ++index;
     ++stops;
@@ -291,7 +302,7 @@ std::size_t expect_run_matches_naive(LowerTwoByteRun run, std::size_t width,
   return stops;
 }
 
-void check_two_byte_run(LowerTwoByteRun run, std::size_t width) {
+void check_two_byte_run(LowerSequenceRun run, std::size_t width) {
   // Every two-byte code point, with ASCII between them at changing gaps so
   // that sequences meet block ends at both offsets; sigmas in changing
   // company, and a few three- and four-byte code points and the scalar
@@ -322,7 +333,7 @@ std::string every_two_byte_code_point(std::size_t shift, int company) {
   return utf8(text);
 }
 
-void check_capitals_in_every_lane(LowerTwoByteRun run, std::size_t width) {
+void check_capitals_in_every_lane(LowerSequenceRun run, std::size_t width) {
   for (std::size_t shift = 0; shift <= 2 * width; ++shift) {
     for (int company = 0; company < 3; ++company) {
       expect_run_matches_naive(run, width, every_two_byte_code_point(shift, company));
@@ -348,7 +359,7 @@ void check_capitals_in_every_lane(LowerTwoByteRun run, std::size_t width) {
 // and punctuation, case-ignorables, other sigmas, the text's ends), moved
 // through every lane of the blocks, so that the neighbours fall in the same
 // block, the one before, or the one after.
-void check_sigma_neighbours(LowerTwoByteRun run, std::size_t width) {
+void check_sigma_neighbours(LowerSequenceRun run, std::size_t width) {
   const std::u32string_view neighbours[] = {
       U"Α", U"ω",      U"ά",      U"Ώ",      U"Σ",       U"ς",  U"a",  U"Z",
       U"É", U"ж",      U"Ж",      U" ",      U",",       U";",  U"\n", U"1",
@@ -415,9 +426,11 @@ std::string seeded_prose(std::uint64_t seed) {
   return utf8(text);
 }
 
-void check_seeded_prose(LowerTwoByteRun run, std::size_t width) {
+void check_seeded_prose(LowerSequenceRun run, std::size_t width,
+                        bool (*may_stop)(std::string_view, std::size_t,
+                                         std::size_t) = may_stop_at) {
   for (std::uint64_t seed = 1; seed <= 40; ++seed) {
-    expect_run_matches_naive(run, width, seeded_prose(seed));
+    expect_run_matches_naive(run, width, seeded_prose(seed), may_stop);
     ASSERT_FALSE(testing::Test::HasFailure()) << "seed " << seed;
   }
 }
@@ -470,6 +483,60 @@ TEST(TwoByteLower, Ssse3MatchesNaive) {
   check_seeded_prose(lower_two_byte_run_ssse3, 16);
 }
 #endif
+
+// Every code point of three bytes and those of four in the cased blocks and
+// the emoji, each after `shift` bytes of ASCII and with ASCII between them
+// at changing gaps, so that sequences meet block ends at every offset; a
+// two-byte code point now and then.
+std::string every_long_code_point(std::size_t shift) {
+  std::u32string text(shift, U'x');
+  const auto add = [&](char32_t first, char32_t last) {
+    for (char32_t c = first; c <= last; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      text += c;
+      for (char32_t gap = 0; gap < c % 3; ++gap) text += U"Q, "[(c + gap) % 3];
+      if (c % 509 == 0) text += U'Σ';
+    }
+  };
+  add(0x800, 0xFFFF);
+  add(0x10400, 0x105FF);  // Deseret, Osage, Vithkuqi
+  add(0x10C80, 0x10DFF);  // Old Hungarian, Garay
+  add(0x118A0, 0x118FF);  // Warang Citi
+  add(0x16E40, 0x16EFF);  // Medefaidrin, and the Unicode 17.0 additions
+  add(0x1E900, 0x1E95F);  // Adlam
+  add(0x1F300, 0x1F6FF);  // emoji
+  return utf8(text);
+}
+
+#if defined(__x86_64__)
+TEST(LongLower, MatchesNaive) {
+  const struct {
+    const char* name;
+    LowerSequenceRun run;
+    std::size_t width;
+    bool present;
+  } runs[] = {
+      {"ssse3", lower_long_run_ssse3, 16, cpu_features().ssse3},
+      {"avx2", lower_long_run_avx2, 32, cpu_features().avx2},
+      {"avx512bw", lower_long_run_avx512bw, 64, cpu_features().avx512bw},
+  };
+  for (const auto& r : runs) {
+    if (!r.present) continue;
+    for (std::size_t shift = 0; shift < r.width; shift += r.width / 16 + 1) {
+      expect_run_matches_naive(r.run, r.width, every_long_code_point(shift), may_stop_long_at);
+      ASSERT_FALSE(testing::Test::HasFailure()) << r.name << " shift " << shift;
+    }
+    check_seeded_prose(r.run, r.width, may_stop_long_at);
+  }
+}
+#endif
+
+TEST(ToLowerFull, MatchesNaiveOnEveryLongCodePoint) {
+  for (std::size_t shift = 0; shift < 4; ++shift) {
+    const std::string text = every_long_code_point(shift);
+    ASSERT_EQ(lower(text), naive_lower(text)) << "shift " << shift;
+  }
+}
 
 TEST(ToLowerFull, MatchesNaiveWithCapitalsInEveryLane) {
   for (std::size_t shift = 0; shift <= 64; ++shift) {

@@ -11,12 +11,17 @@
 CORVANE_TARGET_BEGIN("avx2,bmi,bmi2")
 
 #include "scoring/arch/generic/ascii_lower_kernel.h"
+#include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
 #include "scoring/arch/x86_64/avx2_bytes.h"
 
 namespace corvane::scoring {
+
+std::size_t lower_long_run_avx2(std::string_view text, std::size_t from, char* out) noexcept {
+  return lower_long_run<Avx2Bytes>(text, from, out);
+}
 
 std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept {
   return lower_ascii_run<Avx2Bytes>(in, size, out);

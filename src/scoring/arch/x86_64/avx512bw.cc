@@ -11,10 +11,15 @@
 // AVX-512BW. The headers above stay at the baseline.
 CORVANE_TARGET_BEGIN("avx512f,avx512bw")
 
+#include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/x86_64/avx512_bytes.h"
 
 namespace corvane::scoring {
+
+std::size_t lower_long_run_avx512bw(std::string_view text, std::size_t from, char* out) noexcept {
+  return lower_long_run<Avx512BwBytes>(text, from, out);
+}
 
 PrefilterResult prefiltered_search_avx512bw(const unsigned char* haystack, std::size_t last,
                                             const unsigned char* needle, std::size_t m,

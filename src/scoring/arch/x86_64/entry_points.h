@@ -2,7 +2,7 @@
 // instruction set, one translation unit per set.
 //
 // Contract: each function does exactly what its portable counterpart
-// promises (`lower_ascii_run` and `lower_two_byte_run` in the kernels,
+// promises (`lower_ascii_run`, `lower_two_byte_run` and `lower_long_run` in the kernels,
 // `prefiltered_search_bytewise` in scoring/search/prefilter.h,
 // `short_input_hits` in scoring/short_input_score.h), with the extra
 // preconditions noted. A function for a set beyond SSE2 may run only where
@@ -31,10 +31,12 @@ std::optional<ShortWordHits> short_input_hits_sse2(std::string_view text,
 
 // SSSE3.
 std::size_t lower_two_byte_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
+std::size_t lower_long_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
 
 // AVX2 with BMI1 and BMI2.
 std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept;
 std::size_t lower_two_byte_run_avx2(std::string_view text, std::size_t from, char* out) noexcept;
+std::size_t lower_long_run_avx2(std::string_view text, std::size_t from, char* out) noexcept;
 PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size_t last,
                                         const unsigned char* needle, std::size_t m,
                                         const RareBytes& rare) noexcept;
@@ -42,6 +44,7 @@ std::optional<ShortWordHits> short_input_hits_avx2(std::string_view text,
                                                    std::string_view query) noexcept;
 
 // AVX-512 F and BW.
+std::size_t lower_long_run_avx512bw(std::string_view text, std::size_t from, char* out) noexcept;
 PrefilterResult prefiltered_search_avx512bw(const unsigned char* haystack, std::size_t last,
                                             const unsigned char* needle, std::size_t m,
                                             const RareBytes& rare) noexcept;
