@@ -4,9 +4,12 @@
 // - `ascii_text(object)` views the data of a `str` whose code points are
 //   all ASCII, which is its own UTF-8 form, without calling into the
 //   interpreter; anything else gives nothing.
-// - `argument_text(name, object)` gives the UTF-8 form of a `str` argument
-//   (subclasses included, their stored text), viewed in place for as long
-//   as the caller holds the argument; a non-`str` gives the type-mismatch
+// - `argument_text(name, object)` gives the text of a `str` argument
+//   (subclasses included, their stored text) for the scoring core, viewed
+//   in place for as long as the caller holds the argument: as UTF-8 where
+//   the string is ASCII or the interpreter keeps its UTF-8 form, else as the
+//   string's own 1-, 2- or 4-byte code points; it makes no UTF-8 form and
+//   leaves none on the argument. A non-`str` gives the type-mismatch
 //   TypeError and a string holding a lone surrogate the interpreter's own
 //   UnicodeEncodeError, both through `wrap_argument_error` for the
 //   parameter `name`.
@@ -14,8 +17,8 @@
 //   becomes a new TypeError "argument 'NAME': " + its text, keeping its
 //   cause (or none) with the context suppressed; an error of any other
 //   class comes back unchanged.
-// Complexity: O(1) for ASCII and for a string whose UTF-8 form the
-// interpreter holds; otherwise O(length), once per string.
+// Complexity: O(1) for ASCII, for a kept UTF-8 form and for 1-byte strings;
+// O(length) for the surrogate test of wider ones.
 #pragma once
 
 #include <Python.h>
@@ -25,6 +28,7 @@
 #include <string_view>
 
 #include "boundary/errors/py_err.h"
+#include "scoring/lexical_score.h"
 
 namespace corvane::module {
 
@@ -35,8 +39,8 @@ inline std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
 }
 
-std::expected<std::string_view, boundary::PyErr> argument_text(std::string_view name,
-                                                               PyObject* object);
+std::expected<scoring::ScoreText, boundary::PyErr> argument_text(std::string_view name,
+                                                                 PyObject* object);
 
 boundary::PyErr wrap_argument_error(std::string_view name, boundary::PyErr error);
 

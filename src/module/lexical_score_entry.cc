@@ -47,7 +47,7 @@ std::expected<PyObject*, PyErr> score_call(PyObject* const* args, Py_ssize_t nar
   auto query = argument_text(names[1], (*slots)[1]);
   if (!query) return std::unexpected(std::move(query.error()));
 
-  const auto score = scoring::compute_lexical_score(*text, *query);
+  const auto score = scoring::compute_lexical_score_any_form(*text, *query);
   if (!score) {
     return std::unexpected(
         lazy_error_with_message(PyExc_RuntimeError, scoring::display(score.error())));

@@ -7,6 +7,7 @@
 #include "base/small_buffer.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/short_input_score.h"
+#include "scoring/unicode/fixed_width_text.h"
 #include "scoring/unicode/piece_boundary.h"
 #include "scoring/unicode/to_lower_full.h"
 #include "scoring/white_space.h"
@@ -28,9 +29,50 @@ constexpr std::size_t kPieceBytes = 32 * 1024;
 // than searched for one.
 constexpr std::size_t kBoundarySearchBytes = 1024;
 
+// Where pieces of a UTF-8 text end, and their lowercasing.
+struct Utf8Pieces {
+  std::string_view text;
+
+  std::size_t size() const noexcept { return text.size(); }
+  std::size_t piece_size() const noexcept { return kPieceBytes; }
+  std::size_t boundary(std::size_t from) const noexcept {
+    return next_piece_boundary(text, from, kBoundarySearchBytes);
+  }
+  std::size_t lowered_bound(std::size_t size) const noexcept { return lowered_size_bound(size); }
+  std::size_t lower(std::size_t at, std::size_t end, char* out) noexcept {
+    return to_lower_full_into(text.substr(at, end - at), out);
+  }
+};
+
+// The same for text held as fixed-width code points: Latin-1 lowercases
+// straight into UTF-8 and may be cut anywhere; wider text is turned into
+// UTF-8 a piece at a time in a scratch buffer and lowercased from there.
+// Pieces are sized so that their UTF-8 form is about kPieceBytes at most.
+struct FixedWidthPieces {
+  FixedWidthText text;
+  SmallBuffer<char, 64>& scratch;
+
+  std::size_t size() const noexcept { return text.length; }
+  std::size_t piece_size() const noexcept { return kPieceBytes / utf8_size_bound(text.width, 1); }
+  std::size_t boundary(std::size_t from) const noexcept {
+    return text.width == 1 ? from : next_piece_boundary(text, from, kBoundarySearchBytes);
+  }
+  std::size_t lowered_bound(std::size_t units) const noexcept {
+    return text.width == 1 ? 2 * units : lowered_size_bound(utf8_size_bound(text.width, units));
+  }
+  std::size_t lower(std::size_t at, std::size_t end, char* out) noexcept {
+    if (text.width == 1) return lower_latin1_into(text, at, end, out);
+    char* utf8 = scratch.grow(utf8_size_bound(text.width, end - at));
+    const std::size_t size = encode_utf8_into(text, at, end, utf8);
+    return to_lower_full_into(std::string_view(utf8, size), out);
+  }
+};
+
 // The hit ratio of a query with words, piece by piece, for inputs that the
-// short path has left over.
-float piecewise_hit_ratio(std::string_view text, std::string_view query) {
+// short path has left over. `Pieces` says where a piece may end, in its own
+// units, and lowercases it into UTF-8.
+template <class Pieces>
+float piecewise_hit_ratio(Pieces text, std::string_view query) {
   // Each word is lowercased once, by itself, into one pool.
   std::size_t count = 0;
   for_each_word(query, [&](std::string_view) { ++count; });
@@ -70,20 +112,19 @@ float piecewise_hit_ratio(std::string_view text, std::string_view query) {
   const std::size_t overlap = longest - 1;
   // Pieces at least twice the overlap keep the re-read bytes a fraction of
   // the text, so the whole search stays linear for any word length.
-  const std::size_t piece = kPieceBytes > 2 * overlap ? kPieceBytes : 2 * overlap;
+  // (Every unit gives at least one lowercased byte.)
+  const std::size_t piece = text.piece_size() > 2 * overlap ? text.piece_size() : 2 * overlap;
   SmallBuffer<char, 512> buffer;
   // Room for the usual piece and its overlap, made once.
-  buffer.grow(overlap + lowered_size_bound(piece + kBoundarySearchBytes) + 4);
+  buffer.grow(overlap + text.lowered_bound(piece + kBoundarySearchBytes) + 4);
   std::size_t filled = 0;
   std::size_t at = 0;
   while (at < text.size() && missing != 0) {
-    const std::size_t end = text.size() - at <= piece
-                                ? text.size()
-                                : next_piece_boundary(text, at + piece, kBoundarySearchBytes);
+    const std::size_t end = text.size() - at <= piece ? text.size() : text.boundary(at + piece);
     const std::size_t kept = filled < overlap ? filled : overlap;
     if (kept != 0) std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
-    char* out = buffer.grow(kept + lowered_size_bound(end - at), kept);
-    filled = kept + to_lower_full_into(text.substr(at, end - at), out + kept);
+    char* out = buffer.grow(kept + text.lowered_bound(end - at), kept);
+    filled = kept + text.lower(at, end, out + kept);
     search(std::string_view(buffer.data(), filled));
     at = end;
   }
@@ -98,7 +139,36 @@ std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_vi
   if (trim_white_space(query).empty()) {
     return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
   }
-  return piecewise_hit_ratio(text, query);
+  return piecewise_hit_ratio(Utf8Pieces{text}, query);
+}
+
+std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText& text,
+                                                                const ScoreText& query) {
+  // The query as UTF-8: a query is short, so it is converted whole.
+  SmallBuffer<char, 256> query_bytes;
+  std::string_view query_utf8;
+  if (const auto* utf8 = std::get_if<std::string_view>(&query)) {
+    query_utf8 = *utf8;
+  } else {
+    const auto& units = std::get<FixedWidthText>(query);
+    char* out = query_bytes.grow(utf8_size_bound(units.width, units.length));
+    query_utf8 = std::string_view(out, encode_utf8_into(units, 0, units.length, out));
+  }
+  if (const auto* utf8 = std::get_if<std::string_view>(&text)) {
+    return compute_lexical_score(*utf8, query_utf8);
+  }
+  const auto& units = std::get<FixedWidthText>(text);
+  // A short text is converted whole, so that the short path can take it.
+  if (units.length <= kShortInputBytes) {
+    char bytes[utf8_size_bound(4, kShortInputBytes)];
+    return compute_lexical_score(
+        std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)), query_utf8);
+  }
+  if (trim_white_space(query_utf8).empty()) {
+    return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
+  }
+  SmallBuffer<char, 64> scratch;
+  return piecewise_hit_ratio(FixedWidthPieces{units, scratch}, query_utf8);
 }
 
 }  // namespace corvane::scoring

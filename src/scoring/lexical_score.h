@@ -8,16 +8,19 @@
 // within the word alone), counts the words whose lowercased form occurs in
 // the lowercased text (repeats count each time), and divides the hit count
 // by the word count in single precision, both converted to float with
-// round-to-nearest-even.
+// round-to-nearest-even. Either argument may also come as fixed-width code
+// points (`ScoreText`).
 // Complexity: O(len(text) * words + len(query)).
 #pragma once
 
 #include <cstdint>
 #include <expected>
 #include <string_view>
+#include <variant>
 
 #include "scoring/score_error.h"
 #include "scoring/short_input_score.h"
+#include "scoring/unicode/fixed_width_text.h"
 
 namespace corvane::scoring {
 
@@ -43,5 +46,15 @@ inline std::expected<float, ScoreError> compute_lexical_score(std::string_view t
   }
   return compute_lexical_score_in_general(text, query);
 }
+
+// A text as UTF-8 or as fixed-width code points without surrogates.
+using ScoreText = std::variant<std::string_view, FixedWidthText>;
+
+// compute_lexical_score for either form of each argument, with the same result
+// as for their UTF-8 forms. A text of fixed-width code points is turned
+// into UTF-8 and lowercased a piece at a time, so its UTF-8 form never
+// exists whole.
+std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText& text,
+                                                                const ScoreText& query);
 
 }  // namespace corvane::scoring

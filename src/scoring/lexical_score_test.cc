@@ -5,10 +5,13 @@
 #include <bit>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "scoring/search/contains_text.h"
 #include "scoring/testing/testing.h"
+#include "scoring/unicode/fixed_width_text.h"
 #include "scoring/unicode/to_lower_full.h"
+#include "scoring/unicode/utf8.h"
 #include "scoring/white_space.h"
 
 namespace corvane::scoring {
@@ -189,6 +192,98 @@ TEST(Score, ShortArgumentsScoreAsTheWholeText) {
     ASSERT_EQ(*score, expected) << testing::PrintToString(text) << " / "
                                 << testing::PrintToString(query);
     ASSERT_EQ(word_hit_ratio(text, query), expected);
+  }
+}
+
+// Code points in `width`-byte units, and their UTF-8 form.
+struct Units {
+  std::u32string code_points;
+  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint16_t> pairs;
+  std::vector<std::uint32_t> quads;
+
+  FixedWidthText view(std::size_t width) {
+    bytes.assign(code_points.begin(), code_points.end());
+    pairs.assign(code_points.begin(), code_points.end());
+    quads.assign(code_points.begin(), code_points.end());
+    const void* data = width == 1   ? static_cast<const void*>(bytes.data())
+                       : width == 2 ? static_cast<const void*>(pairs.data())
+                                    : static_cast<const void*>(quads.data());
+    return {data, code_points.size(), width};
+  }
+  std::string utf8() const {
+    std::string s;
+    for (const char32_t c : code_points) {
+      char buffer[4];
+      s.append(buffer, encode_utf8(c, buffer));
+    }
+    return s;
+  }
+};
+
+// Text held as fixed-width code points scores as its UTF-8 form, for every
+// width at every length around the short path's limit and the piece sizes,
+// with sigmas, cased and case-ignorable code points where pieces may end
+// and words that straddle them.
+TEST(LexicalScore, FixedWidthTextScoresAsItsUtf8Form) {
+  const std::u32string alphabets[] = {
+      U"abc D\u00C9f \u00E0\u00FF\u00D7.",                                  // Latin-1 only
+      U"\u039F\u0394\u039F\u03A3 \u03A3' \u0130a\u4E2D\u2019\u212A\u00C9",  // two bytes
+      U"\u03A3a\U0001F600 \U00010400\u0301\U00016EA0\u00DF"};               // four bytes
+  const std::size_t widths[] = {1, 2, 4};
+  const std::size_t lengths[] = {0,    1,     63,    64,    65,    8191,  8192,
+                                 8193, 10921, 10923, 16383, 16384, 16385, 40000};
+  for (std::size_t w = 0; w < 3; ++w) {
+    for (const std::size_t length : lengths) {
+      Units text;
+      for (std::size_t k = 0; k < length; ++k) {
+        text.code_points += alphabets[w][(k * 7 + k / 13) % alphabets[w].size()];
+      }
+      // A capital sigma just before each place where a piece would end if
+      // pieces were cut at a fixed size: cut there, it would end its piece.
+      Units query;
+      for (const std::size_t at : {std::size_t{8192}, std::size_t{10922}, std::size_t{16384}}) {
+        if (w == 0 || at + 1 >= length) continue;
+        text.code_points.replace(at - 2, 3, U"\u0391\u03A3\u0391");
+        query.code_points += U"\u03B1\u03C3\u03B1 ";
+      }
+      // Words from both sides of every likely cut, and one absent word.
+      for (const std::size_t at : {std::size_t{0}, length / 2, length - 64, length - 8}) {
+        if (at < length) query.code_points += text.code_points.substr(at, 12) + U" ";
+      }
+      query.code_points += alphabets[w].substr(0, 4) + U"\u00DE";
+      const std::string utf8_text = text.utf8();
+      const std::string utf8_query = query.utf8();
+      const auto expected = compute_lexical_score(utf8_text, utf8_query);
+      for (const std::size_t width : widths) {
+        if (width < widths[w]) continue;
+        const auto got = compute_lexical_score_any_form(text.view(width), query.view(width));
+        ASSERT_EQ(got.has_value(), expected.has_value()) << width << " " << length;
+        if (expected) {
+          ASSERT_EQ(*got, *expected) << "width " << width << " length " << length;
+        }
+        const auto mixed = compute_lexical_score_any_form(text.view(width), utf8_query);
+        if (expected) {
+          ASSERT_EQ(*mixed, *expected) << "width " << width << " length " << length;
+        }
+      }
+    }
+  }
+}
+
+TEST(FixedWidthText, FindsSurrogatesAnywhere) {
+  for (const std::size_t length : {1, 255, 256, 257, 1000}) {
+    for (const std::size_t at : {std::size_t{0}, length / 2, length - 1}) {
+      for (const char32_t surrogate : {U'\xD800', U'\xDBFF', U'\xDC00', U'\xDFFF'}) {
+        Units text;
+        text.code_points.assign(length, U'\xD7FF');
+        EXPECT_FALSE(holds_surrogate(text.view(2)));
+        EXPECT_FALSE(holds_surrogate(text.view(4)));
+        text.code_points[at] = surrogate;
+        EXPECT_TRUE(holds_surrogate(text.view(2))) << length << " " << at;
+        EXPECT_TRUE(holds_surrogate(text.view(4))) << length << " " << at;
+      }
+    }
   }
 }
 

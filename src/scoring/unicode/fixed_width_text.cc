@@ -1,0 +1,125 @@
+#include "scoring/unicode/fixed_width_text.h"
+
+#include <cstring>
+
+#include "scoring/arch/baseline_bytes.h"
+#include "scoring/arch/generic/ascii_lower_kernel.h"
+#include "scoring/unicode/piece_boundary.h"
+#include "scoring/unicode/utf8.h"
+
+namespace corvane::scoring {
+namespace {
+
+template <class Unit>
+bool any_surrogate(const Unit* units, std::size_t length) noexcept {
+  // Blocks without an early exit inside, so that the compiler vectorises
+  // them; a surrogate ends the scan at its block.
+  constexpr std::size_t block = 256;
+  for (std::size_t i = 0; i < length; i += block) {
+    const std::size_t end = length - i < block ? length : i + block;
+    bool found = false;
+    for (std::size_t k = i; k < end; ++k) {
+      found |= (static_cast<std::uint32_t>(units[k]) & 0xFFFFF800u) == 0xD800u;
+    }
+    if (found) return true;
+  }
+  return false;
+}
+
+template <class Unit>
+std::size_t encode_units(const Unit* units, std::size_t begin, std::size_t end,
+                         char* out) noexcept {
+  std::size_t o = 0;
+  std::size_t i = begin;
+  while (i < end) {
+    // Eight ASCII units at a time, the common case in most scripts' text.
+    if (end - i >= 8) {
+      Unit seen = 0;
+      for (std::size_t k = 0; k < 8; ++k) seen |= units[i + k];
+      if (seen < 0x80) {
+        for (std::size_t k = 0; k < 8; ++k) out[o + k] = static_cast<char>(units[i + k]);
+        i += 8;
+        o += 8;
+        continue;
+      }
+    }
+    const char32_t c = units[i++];
+    if (c < 0x80) {
+      out[o++] = static_cast<char>(c);
+    } else {
+      o = static_cast<std::size_t>(encode_utf8(c, out + o) - out);
+    }
+  }
+  return o;
+}
+
+template <class Unit>
+std::size_t boundary(const Unit* units, std::size_t length, std::size_t from,
+                     std::size_t limit) noexcept {
+  using piece_boundary_detail::cut_properties;
+  const std::size_t stop = length - from > limit ? from + limit : length;
+  if (from >= stop) return length;
+  // from > 0, so a code point ends just before it.
+  bool before_stops = (cut_properties(units[from - 1]) & case_data::kCaseIgnorableBit) == 0;
+  for (std::size_t i = from; i < stop; ++i) {
+    const unsigned here = cut_properties(units[i]);
+    const bool here_stops = (here & case_data::kCaseIgnorableBit) == 0;
+    if (here == 0 || (before_stops && here_stops)) return i;
+    before_stops = here_stops;
+  }
+  return length;
+}
+
+template <class F>
+decltype(auto) with_units(const FixedWidthText& text, F&& f) noexcept {
+  switch (text.width) {
+    case 1:
+      return f(static_cast<const std::uint8_t*>(text.data));
+    case 2:
+      return f(static_cast<const std::uint16_t*>(text.data));
+    default:
+      return f(static_cast<const std::uint32_t*>(text.data));
+  }
+}
+
+}  // namespace
+
+bool holds_surrogate(const FixedWidthText& text) noexcept {
+  if (text.width == 1) return false;
+  return with_units(text, [&](const auto* units) { return any_surrogate(units, text.length); });
+}
+
+std::size_t encode_utf8_into(const FixedWidthText& text, std::size_t begin, std::size_t end,
+                             char* out) noexcept {
+  return with_units(text, [&](const auto* units) { return encode_units(units, begin, end, out); });
+}
+
+std::size_t lower_latin1_into(const FixedWidthText& text, std::size_t begin, std::size_t end,
+                              char* out) noexcept {
+  const auto* in = static_cast<const unsigned char*>(text.data);
+  std::size_t o = 0;
+  std::size_t i = begin;
+  while (i < end) {
+    const std::size_t run =
+        lower_ascii_run<BaselineBytes>(reinterpret_cast<const char*>(in) + i, end - i, out + o);
+    i += run;
+    o += run;
+    // Then the code points from U+0080 on, one at a time, while they last:
+    // U+00C0..U+00DE but U+00D7 lowercase 0x20 up, the rest stay.
+    while (i < end && in[i] >= 0x80) {
+      const unsigned c = in[i++];
+      const unsigned lower = c >= 0xC0 && c <= 0xDE && c != 0xD7 ? c + 0x20 : c;
+      out[o++] = static_cast<char>(0xC0 | (lower >> 6));
+      out[o++] = static_cast<char>(0x80 | (lower & 0x3F));
+    }
+  }
+  return o;
+}
+
+std::size_t next_piece_boundary(const FixedWidthText& text, std::size_t from,
+                                std::size_t limit) noexcept {
+  return with_units(text,
+                    [&](const auto* units) { return boundary(units, text.length, from, limit); });
+}
+
+}  // namespace corvane::scoring

@@ -1,0 +1,59 @@
+// Text held as one code point per unit of a fixed width, the way an
+// interpreter keeps its strings: one byte (U+0000..U+00FF), two bytes
+// (U+0000..U+FFFF) or four (any code point).
+//
+// Contract: a `FixedWidthText` views `length` units of `width` bytes at
+// `data`, in the machine's byte order, which the caller owns. The scoring
+// functions take it only when it holds no surrogate code point
+// (U+D800..U+DFFF); `holds_surrogate` says whether it does.
+// `encode_utf8_into(text, begin, end, out)` writes the UTF-8 form of units
+// [begin, end) into `out`, which holds `utf8_size_bound(width, end - begin)`
+// bytes, and returns its length. `lower_latin1_into(text, begin, end, out)`
+// (width 1 only) writes the full lowercase conversion of those units as
+// UTF-8 in one pass: no Latin-1 code point lowercases outside Latin-1 or
+// depends on its neighbours, so any range converts by itself.
+// `next_piece_boundary(text, from, limit)` is the code point form of the
+// UTF-8 one (scoring/unicode/piece_boundary.h): the first unit at or after
+// `from` before which the text may be cut, or `length`.
+// Complexity: O(end - begin) for the conversions, O(length) for the
+// surrogate test, O(min(distance, limit)) for the boundary.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace corvane::scoring {
+
+struct FixedWidthText {
+  const void* data;
+  std::size_t length;
+  std::size_t width;  // 1, 2 or 4
+
+  char32_t at(std::size_t k) const noexcept {
+    switch (width) {
+      case 1:
+        return static_cast<const std::uint8_t*>(data)[k];
+      case 2:
+        return static_cast<const std::uint16_t*>(data)[k];
+      default:
+        return static_cast<const std::uint32_t*>(data)[k];
+    }
+  }
+};
+
+constexpr std::size_t utf8_size_bound(std::size_t width, std::size_t units) noexcept {
+  return units * (width == 1 ? 2 : width == 2 ? 3 : 4);
+}
+
+bool holds_surrogate(const FixedWidthText& text) noexcept;
+
+std::size_t encode_utf8_into(const FixedWidthText& text, std::size_t begin, std::size_t end,
+                             char* out) noexcept;
+
+std::size_t lower_latin1_into(const FixedWidthText& text, std::size_t begin, std::size_t end,
+                              char* out) noexcept;
+
+std::size_t next_piece_boundary(const FixedWidthText& text, std::size_t from,
+                                std::size_t limit) noexcept;
+
+}  // namespace corvane::scoring
