@@ -271,6 +271,26 @@ TEST(LexicalScore, FixedWidthTextScoresAsItsUtf8Form) {
   }
 }
 
+TEST(FixedWidthText, EncodesEveryMixOfLengthsAsUtf8) {
+  // Runs of ASCII, two- and three-byte code points in every proportion, so
+  // that blocks of eight units fall wholly in one kind or mix them.
+  const char32_t starts[] = {0x20, 0x391, 0x4E2D, 0xFF00};
+  std::mt19937 random(5);
+  for (int round = 0; round < 2000; ++round) {
+    Units text;
+    const std::size_t length = random() % 70;
+    const std::size_t mix = random() % 16;
+    for (std::size_t k = 0; k < length; ++k) {
+      text.code_points += starts[(random() % 16 < mix) ? random() % 4 : 0] + random() % 90;
+    }
+    for (const std::size_t width : {std::size_t{2}, std::size_t{4}}) {
+      std::string out(utf8_size_bound(width, length) + 1, '\0');
+      out.resize(encode_utf8_into(text.view(width), 0, length, out.data()));
+      ASSERT_EQ(out, text.utf8()) << "round " << round << " width " << width;
+    }
+  }
+}
+
 TEST(FixedWidthText, FindsSurrogatesAnywhere) {
   for (const std::size_t length : {1, 255, 256, 257, 1000}) {
     for (const std::size_t at : {std::size_t{0}, length / 2, length - 1}) {

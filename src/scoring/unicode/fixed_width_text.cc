@@ -3,9 +3,14 @@
 #include <cstring>
 
 #include "scoring/arch/baseline_bytes.h"
+#include "scoring/arch/cpu_features.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/unicode/piece_boundary.h"
 #include "scoring/unicode/utf8.h"
+
+#if defined(__x86_64__)
+#include "scoring/arch/x86_64/entry_points.h"
+#endif
 
 namespace corvane::scoring {
 namespace {
@@ -26,30 +31,90 @@ bool any_surrogate(const Unit* units, std::size_t length) noexcept {
   return false;
 }
 
+// Eight two-byte units (no surrogates) without a branch on each unit's
+// length, which in running text of most scripts no predictor foresees:
+// three bytes are written for each, as many kept as it needs.
+inline std::size_t encode_block(const std::uint16_t* units, char* out) noexcept {
+  std::size_t o = 0;
+  for (std::size_t k = 0; k < 8; ++k) {
+    const unsigned c = units[k];
+    const bool two = c >= 0x80;
+    const bool three = c >= 0x800;
+    const unsigned low = 0x80 | (c & 0x3F);
+    const unsigned middle = 0x80 | ((c >> 6) & 0x3F);
+    out[o] = static_cast<char>(three ? 0xE0 | (c >> 12) : two ? 0xC0 | (c >> 6) : c);
+    out[o + 1] = static_cast<char>(three ? middle : low);
+    out[o + 2] = static_cast<char>(low);
+    o += 1 + static_cast<std::size_t>(two) + static_cast<std::size_t>(three);
+  }
+  return o;
+}
+
+template <class Unit>
+inline std::size_t encode_one(Unit unit, char* out) noexcept {
+  const char32_t c = unit;
+  if (c < 0x80) {
+    *out = static_cast<char>(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  return static_cast<std::size_t>(encode_utf8(c, out) - out);
+}
+
+using ShortUnitsEncoder = std::size_t (*)(const std::uint16_t*, std::size_t, char*,
+                                          std::size_t&) noexcept;
+
+// The vector conversion of two-byte units below U+0800, where the CPU has
+// one.
+ShortUnitsEncoder short_units_encoder() noexcept {
+#if defined(__x86_64__)
+  static const ShortUnitsEncoder chosen =
+      cpu_features().ssse3 ? encode_utf8_short_units_ssse3 : nullptr;
+  return chosen;
+#else
+  return nullptr;
+#endif
+}
+
 template <class Unit>
 std::size_t encode_units(const Unit* units, std::size_t begin, std::size_t end,
                          char* out) noexcept {
   std::size_t o = 0;
   std::size_t i = begin;
-  while (i < end) {
-    // Eight ASCII units at a time, the common case in most scripts' text.
-    if (end - i >= 8) {
-      Unit seen = 0;
-      for (std::size_t k = 0; k < 8; ++k) seen |= units[i + k];
-      if (seen < 0x80) {
-        for (std::size_t k = 0; k < 8; ++k) out[o + k] = static_cast<char>(units[i + k]);
+  if constexpr (sizeof(Unit) == 2) {
+    // Blocks of ASCII and two-byte code points in vector code, the rest
+    // eight units at a time below, then the vector code again.
+    if (const ShortUnitsEncoder encode = short_units_encoder()) {
+      while (end - i >= 8) {
+        std::size_t consumed = 0;
+        o += encode(units + i, end - i, out + o, consumed);
+        i += consumed;
+        if (end - i < 8) break;
+        o += encode_block(units + i, out + o);
         i += 8;
-        o += 8;
-        continue;
       }
     }
-    const char32_t c = units[i++];
-    if (c < 0x80) {
-      out[o++] = static_cast<char>(c);
-    } else {
-      o = static_cast<std::size_t>(encode_utf8(c, out + o) - out);
-    }
   }
+  // Eight units at a time: copied as bytes when all are ASCII (the common
+  // case in most scripts' text), else each by itself.
+  while (end - i >= 8) {
+    Unit seen = 0;
+    for (std::size_t k = 0; k < 8; ++k) seen |= units[i + k];
+    if (seen < 0x80) {
+      for (std::size_t k = 0; k < 8; ++k) out[o + k] = static_cast<char>(units[i + k]);
+      o += 8;
+    } else if constexpr (sizeof(Unit) == 2) {
+      o += encode_block(units + i, out + o);
+    } else {
+      for (std::size_t k = 0; k < 8; ++k) o += encode_one(units[i + k], out + o);
+    }
+    i += 8;
+  }
+  for (; i < end; ++i) o += encode_one(units[i], out + o);
   return o;
 }
 

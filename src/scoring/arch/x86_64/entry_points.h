@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -32,6 +33,12 @@ std::optional<ShortWordHits> short_input_hits_sse2(std::string_view text,
 // SSSE3.
 std::size_t lower_two_byte_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
 std::size_t lower_long_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
+// The UTF-8 form of two-byte units (no surrogates) in blocks of eight, as
+// long as every unit of a block is below U+0800 and a block remains; sets
+// `consumed` to the units converted and returns the bytes written. `out`
+// needs room for 3 * count bytes. Scalar code takes the rest.
+std::size_t encode_utf8_short_units_ssse3(const std::uint16_t* units, std::size_t count, char* out,
+                                          std::size_t& consumed) noexcept;
 
 // AVX2 with BMI1 and BMI2.
 std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept;
