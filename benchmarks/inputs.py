@@ -197,3 +197,90 @@ def _frequent_bytes_text(n):
 
 def _frequent_bytes_needle():
     return _FREQUENT_UNIT * 39 + "ee" * 12 + "z"
+
+
+# ---------------------------------------------------------------- scripts
+FRENCH_WORDS = """
+le la les un une des et est à été être avoir fait très où déjà après père mère
+élève école éducation été forêt fenêtre garçon français ça leçon noël hôtel côte
+théâtre église rivière lumière première dernière voilà là-bas ainsi peut-être
+journée matinée soirée pensée idée année société qualité réalité vérité liberté
+""".split()
+
+CHINESE_WORDS = """
+我们 今天 城市 图书馆 阅读 关于 历史 文化 书籍 港口 渡轮 每天 早上 出发 天气
+但是 昨天 下雨 学生 老师 朋友 一起 讨论 问题 经济 发展 科学 技术 网络 数据
+系统 研究 报告 北京 上海 东京 中国 世界 时间 生活 工作 国家 政府 社会 人民
+""".split()
+
+EMOJI = "🚢 👋 🐦 ☕ 😀 😂 🌞 🌙 🎉 ❤️ 🙏 🔥 👍 🚀 🐈 🐕".split()
+
+SCRIPT_KINDS = ["ascii", "typographic", "french", "greek", "cyrillic", "chinese", "emoji"]
+
+
+def _typographic(text, rng):
+    words = text.replace("'", "\u2019").split(" ")
+    for i in range(0, len(words) - 1, 9):
+        words[i] = "\u201c" + words[i] + "\u201d"
+    for i in range(4, len(words), 17):
+        words[i] += " \u2014"
+    return " ".join(words)
+
+
+def _chinese(utf8_size, seed):
+    rng = random.Random(seed)
+    parts, size = [], 0
+    while size < utf8_size:
+        sentence = "".join(rng.choice(CHINESE_WORDS) for _ in range(rng.randint(4, 12)))
+        sentence += rng.choice(["，", "。", "。", "；", "：", "！"])
+        parts.append(sentence)
+        size += len(sentence.encode())
+    return "".join(parts)
+
+
+def _emoji(utf8_size, seed):
+    rng = random.Random(seed)
+    words = _prose(ENGLISH_WORDS, utf8_size, seed).split(" ")
+    for i in range(3, len(words), 7):
+        words[i] += " " + rng.choice(EMOJI)
+    return " ".join(words)
+
+
+def _cut(text, utf8_size):
+    data = text.encode()[:utf8_size]
+    return data.decode("utf-8", "ignore")
+
+
+def script_text(kind, utf8_size, seed=7):
+    """About `utf8_size` bytes of running text of one kind (at most that)."""
+    rng = random.Random(seed)
+    room = utf8_size * 2 + 256
+    if kind == "ascii":
+        text = _prose(ENGLISH_WORDS, room, seed)
+    elif kind == "typographic":
+        text = _typographic(_prose(ENGLISH_WORDS, room, seed), rng)
+    elif kind == "french":
+        text = _prose(FRENCH_WORDS + ENGLISH_WORDS[:40], room, seed)
+    elif kind == "greek":
+        text = _prose(GREEK_WORDS, room, seed)
+    elif kind == "cyrillic":
+        text = _prose(CYRILLIC_WORDS, room, seed)
+    elif kind == "chinese":
+        text = _chinese(room, seed)
+    else:
+        text = _emoji(room, seed)
+    return _cut(text, utf8_size)
+
+
+def script_query(kind, text):
+    """Four words: two that occur in `text` (near its middle and its end) and
+    two that never do."""
+    if kind == "chinese":
+        present = [text[len(text) // 2:len(text) // 2 + 2], text[-6:-4]]
+        absent = ["鲸鱼", "潜水艇"]
+    else:
+        words = [w for w in text.split() if len(w) > 3 and w.isalpha()]
+        present = [words[len(words) // 2], words[-2]]
+        absent = {"greek": ["Ναυπηγείο", "Ξψφωμυκ"],
+                  "cyrillic": ["Электростанция", "Щъюйфыв"]}.get(kind, ["Zyqwarvex", "Quolmbrith"])
+    return " ".join(present + absent)

@@ -41,6 +41,7 @@ QUICK = {
     "adversarial_n": 256 * KIB,
     "memory_mib": 16,
     "callgrind_calls": 200,
+    "script_sizes": [256, 1 * KIB, 64 * KIB],
 }
 FULL = {
     "timing": timing.Settings(min_loop_ns=50_000_000, repeats=11, max_measure_ns=3_000_000_000),
@@ -49,6 +50,7 @@ FULL = {
     "adversarial_n": 4 * MIB,
     "memory_mib": 256,
     "callgrind_calls": 5000,
+    "script_sizes": [256, 1 * KIB, 4 * KIB, 64 * KIB, 1 * MIB],
 }
 QUERY_WORDS = [1, 2, 4, 8, 16, 32, 64]
 
@@ -282,6 +284,46 @@ def measure_unseen(bench, texts, query, words):
             "x_limit": module / limit["limit_ns"], **limit}
 
 
+def _decoded_and_scored(score):
+    def call(data, query, score=score):
+        score(data.decode("utf-8"), query)
+    return call
+
+
+def _decoded(data, _):
+    data.decode("utf-8")
+
+
+def measure_scripts(bench, targets, sizes):
+    """Each kind of text at each size, scored on a str scored before
+    ("reused") and on a str freshly decoded from bytes for each call, as
+    documents arrive from files ("fresh", the decoding's own time
+    subtracted), against the peer on the reused str."""
+    rows = []
+    for kind in inputs.SCRIPT_KINDS:
+        for size in sizes:
+            text = inputs.script_text(kind, size)
+            query = inputs.script_query(kind, text)
+            data = text.encode()
+            reused, fresh, decode, peer_ns = bench.many([
+                (bench.score, text, query), (_decoded_and_scored(bench.score), data, query),
+                (_decoded, data, query), (peer.lexical_score_peer, text, query)])
+            fresh = max(fresh - decode, 1.0)
+            rows.append({"kind": kind, "bytes": len(data), "reused_ns": reused, "fresh_ns": fresh,
+                         "decode_ns": decode, "peer_ns": peer_ns, "speedup_reused": peer_ns / reused,
+                         "speedup_fresh": peer_ns / fresh, "fresh_x_reused": fresh / reused})
+    from_1k = [r for r in rows if r["bytes"] >= 1000]
+    worst = min(from_1k, key=lambda r: min(r["speedup_reused"], r["speedup_fresh"]))
+    targets.check(f"scripts from 1 KiB (worst: {worst['kind']} {fmt_size(worst['bytes'])})",
+                  "speed-up over peer", min(worst["speedup_reused"], worst["speedup_fresh"]), 5, True)
+    from_4k = [r for r in rows if r["bytes"] >= 4000]
+    if from_4k:
+        worst = max(from_4k, key=lambda r: r["fresh_x_reused"])
+        targets.check(f"scripts from 4 KiB (worst: {worst['kind']} {fmt_size(worst['bytes'])})",
+                      "fresh / reused", worst["fresh_x_reused"], 1.25, False)
+    return rows
+
+
 def measure_lengths(bench, targets, sizes, block):
     rows = []
     for size in sizes:
@@ -499,6 +541,15 @@ def print_report(r):
                 ["case", "module", "peer", "speed-up", "module GB/s", "peer GB/s", "x limit", "2n : n", "targets"],
                 rows)
 
+    if "scripts" in c:
+        rows = [[f"{e['kind']} {fmt_size(e['bytes'])}", fmt_time(e["reused_ns"]), fmt_time(e["fresh_ns"]),
+                 fmt_time(e["peer_ns"]), f"{e['speedup_reused']:.1f}x", f"{e['speedup_fresh']:.1f}x",
+                 f"{e['fresh_x_reused']:.2f}x"] for e in c["scripts"]]
+        print_table("Kinds of text (4 words, 2 present; reused str / str freshly decoded for each call, decoding "
+                    "subtracted / peer on the reused str)",
+                    ["text", "reused", "fresh", "peer", "speed-up reused", "speed-up fresh", "fresh / reused"],
+                    rows)
+
     if "memory" in c:
         rows = []
         for e in c["memory"]:
@@ -573,6 +624,10 @@ def main(argv=None):
                 ("cyrillic 1 MiB", cyrillic, inputs.CYRILLIC_QUERY)]
     workload += [(f"ascii {fmt_size(s)}", inputs.ascii_text(s, block), inputs.ASCII_QUERY) for s in config["lengths"]]
     workload += [(f"{k} words", query_text, " ".join(made_up[:k])) for k in QUERY_WORDS]
+    for kind in inputs.SCRIPT_KINDS:
+        for size in config["script_sizes"]:
+            text = inputs.script_text(kind, size)
+            workload.append((f"{kind} {fmt_size(size)}", text, inputs.script_query(kind, text)))
     workload += [(f"{name} @ {fmt_size(size)}", make(size), needle)
                  for name, make, needle in inputs.adversarial_cases() for size in (n, 2 * n)]
     # Each adversarial needle also found, once, at the end of its text.
@@ -612,6 +667,7 @@ def main(argv=None):
     cases["text_length"] = measure_lengths(bench, targets, config["lengths"], block)
     cases["query_length"] = measure_query_lengths(bench, query_text, made_up)
     cases["adversarial"] = measure_adversarial(bench, targets, n)
+    cases["scripts"] = measure_scripts(bench, targets, config["script_sizes"])
 
     results = {
         "mode": "quick" if args.quick else "full",
