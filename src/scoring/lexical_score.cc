@@ -53,7 +53,7 @@ struct FixedWidthPieces {
   SmallBuffer<char, 64>& scratch;
 
   std::size_t size() const noexcept { return text.length; }
-  std::size_t piece_size() const noexcept { return kPieceBytes / utf8_size_bound(text.width, 1); }
+  std::size_t piece_size() const noexcept { return kPieceBytes / utf8_bytes_per_unit(text.width); }
   std::size_t boundary(std::size_t from) const noexcept {
     return text.width == 1 ? from : next_piece_boundary(text, from, kBoundarySearchBytes);
   }

@@ -65,15 +65,14 @@ inline std::size_t encode_one(Unit unit, char* out) noexcept {
   return static_cast<std::size_t>(encode_utf8(c, out) - out);
 }
 
-using ShortUnitsEncoder = std::size_t (*)(const std::uint16_t*, std::size_t, char*,
-                                          std::size_t&) noexcept;
+using TwoByteUnitsEncoder = std::size_t (*)(const std::uint16_t*, std::size_t, char*,
+                                            std::size_t&) noexcept;
 
-// The vector conversion of two-byte units below U+0800, where the CPU has
-// one.
-ShortUnitsEncoder short_units_encoder() noexcept {
+// The vector conversion of two-byte units, where the CPU has one.
+TwoByteUnitsEncoder two_byte_units_encoder() noexcept {
 #if defined(__x86_64__)
-  static const ShortUnitsEncoder chosen =
-      cpu_features().ssse3 ? encode_utf8_short_units_ssse3 : nullptr;
+  static const TwoByteUnitsEncoder chosen =
+      cpu_features().ssse3 ? encode_utf8_two_byte_units_ssse3 : nullptr;
   return chosen;
 #else
   return nullptr;
@@ -86,17 +85,11 @@ std::size_t encode_units(const Unit* units, std::size_t begin, std::size_t end,
   std::size_t o = 0;
   std::size_t i = begin;
   if constexpr (sizeof(Unit) == 2) {
-    // Blocks of ASCII and two-byte code points in vector code, the rest
-    // eight units at a time below, then the vector code again.
-    if (const ShortUnitsEncoder encode = short_units_encoder()) {
-      while (end - i >= 8) {
-        std::size_t consumed = 0;
-        o += encode(units + i, end - i, out + o, consumed);
-        i += consumed;
-        if (end - i < 8) break;
-        o += encode_block(units + i, out + o);
-        i += 8;
-      }
+    // Whole blocks of eight in vector code, the rest below.
+    if (const TwoByteUnitsEncoder encode = two_byte_units_encoder()) {
+      std::size_t consumed = 0;
+      o += encode(units + i, end - i, out + o, consumed);
+      i += consumed;
     }
   }
   // Eight units at a time: copied as bytes when all are ASCII (the common

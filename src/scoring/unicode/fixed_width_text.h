@@ -41,8 +41,15 @@ struct FixedWidthText {
   }
 };
 
+// The most UTF-8 bytes that one unit of `width` bytes gives.
+constexpr std::size_t utf8_bytes_per_unit(std::size_t width) noexcept {
+  return width == 1 ? 2 : width == 2 ? 3 : 4;
+}
+
+// Room for the UTF-8 form of `units` units, and for the vector code's last
+// store past it.
 constexpr std::size_t utf8_size_bound(std::size_t width, std::size_t units) noexcept {
-  return units * (width == 1 ? 2 : width == 2 ? 3 : 4);
+  return units * utf8_bytes_per_unit(width) + 16;
 }
 
 bool holds_surrogate(const FixedWidthText& text) noexcept;

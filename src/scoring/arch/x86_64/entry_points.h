@@ -33,11 +33,11 @@ std::optional<ShortWordHits> short_input_hits_sse2(std::string_view text,
 // SSSE3.
 std::size_t lower_two_byte_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
 std::size_t lower_long_run_ssse3(std::string_view text, std::size_t from, char* out) noexcept;
-// The UTF-8 form of two-byte units (no surrogates) in blocks of eight, as
-// long as every unit of a block is below U+0800 and a block remains; sets
-// `consumed` to the units converted and returns the bytes written. `out`
-// needs room for 3 * count bytes. Scalar code takes the rest.
-std::size_t encode_utf8_short_units_ssse3(const std::uint16_t* units, std::size_t count, char* out,
+// The UTF-8 form of two-byte units (no surrogates) in blocks of eight while
+// a block remains; sets `consumed` to the units converted (count rounded
+// down to eight) and returns the bytes written. `out` needs room for
+// 3 * count + 16 bytes (`utf8_size_bound`). Scalar code takes the rest.
+std::size_t encode_utf8_two_byte_units_ssse3(const std::uint16_t* units, std::size_t count, char* out,
                                           std::size_t& consumed) noexcept;
 
 // AVX2 with BMI1 and BMI2.
