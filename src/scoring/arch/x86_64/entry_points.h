@@ -37,8 +37,8 @@ std::size_t lower_long_run_ssse3(std::string_view text, std::size_t from, char* 
 // a block remains; sets `consumed` to the units converted (count rounded
 // down to eight) and returns the bytes written. `out` needs room for
 // 3 * count + 16 bytes (`utf8_size_bound`). Scalar code takes the rest.
-std::size_t encode_utf8_two_byte_units_ssse3(const std::uint16_t* units, std::size_t count, char* out,
-                                          std::size_t& consumed) noexcept;
+std::size_t encode_utf8_two_byte_units_ssse3(const std::uint16_t* units, std::size_t count,
+                                             char* out, std::size_t& consumed) noexcept;
 
 // AVX2 with BMI1 and BMI2.
 std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept;
