@@ -1,12 +1,15 @@
 """What the figures were measured on: the CPU, the interpreter, and the
 compiler and flags that the module's build directory records."""
 
+import functools
 import glob
+import math
 import os
 import platform
 import re
 import subprocess
 import sys
+import time
 
 
 def cpu():
@@ -25,12 +28,16 @@ def cpu():
         "usable_cores": len(os.sched_getaffinity(0)),
         "system": f"{platform.system()} {platform.release()}",
         "last_level_cache_bytes": last_level_cache_bytes(),
+        "reported_cache_bytes": reported_cache_bytes(),
+        "measured_cache_bytes": measured_cache_bytes(),
     }
 
 
-def last_level_cache_bytes():
+def reported_cache_bytes():
     """The largest data or unified cache, as the C library reports it
-    (`getconf`, which reads the CPU itself), or None where it cannot say."""
+    (`getconf`, which reads the CPU itself), or None where it cannot say. A
+    virtual machine's CPU may report what the hardware does not give it
+    (508 MiB on one), so last_level_cache_bytes checks it."""
     largest = 0
     for level in ("LEVEL1_DCACHE_SIZE", "LEVEL2_CACHE_SIZE", "LEVEL3_CACHE_SIZE", "LEVEL4_CACHE_SIZE"):
         try:
@@ -41,6 +48,56 @@ def last_level_cache_bytes():
         if out.returncode == 0 and value.isdigit():
             largest = max(largest, int(value))
     return largest or None
+
+
+_MIB = 1 << 20
+_SCAN_SIZES = [_MIB << k for k in range(1, 9)]  # 2 MiB .. 256 MiB
+
+
+def _scan_ns_per_byte(buffer, size):
+    """The best of a few timed scans of the buffer's first `size` bytes
+    (bytes.find of an absent byte: one memchr)."""
+    rounds = max(1, (64 * _MIB) // size)
+    best = float("inf")
+    for _ in range(3):
+        started = time.perf_counter_ns()
+        for _ in range(rounds):
+            buffer.find(b"\x01", 0, size)
+        best = min(best, (time.perf_counter_ns() - started) / (rounds * size))
+    return best
+
+
+@functools.cache
+def measured_cache_bytes():
+    """The largest scanned size (2 MiB .. 256 MiB, powers of two) that still
+    reads at cache speed: closer to the 2 MiB rate than to the 256 MiB rate
+    (on a log scale). None when the two rates do not differ by a quarter
+    (no cache boundary within the sizes)."""
+    buffer = b"\x02" * _SCAN_SIZES[-1]  # written, so every page is real
+    rates = [_scan_ns_per_byte(buffer, size) for size in _SCAN_SIZES]
+    if rates[-1] < 1.25 * rates[0]:
+        return None
+    threshold = math.sqrt(rates[0] * rates[-1])
+    fitting = [size for size, rate in zip(_SCAN_SIZES, rates) if rate < threshold]
+    # The first size past the boundary ends the cache.
+    cache = _SCAN_SIZES[0]
+    for size in _SCAN_SIZES:
+        if size not in fitting:
+            break
+        cache = size
+    return cache
+
+
+@functools.cache
+def last_level_cache_bytes():
+    """The size up to which a text is read from the cache: the reported last-
+    level cache, unless scans show main-memory speed sooner (then the
+    largest size that scanned at cache speed). None where neither says."""
+    reported = reported_cache_bytes()
+    measured = measured_cache_bytes()
+    if reported is None or measured is None:
+        return reported or measured
+    return min(reported, measured)
 
 
 def interpreter():

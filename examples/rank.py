@@ -22,11 +22,13 @@ by line. Paragraphs with no query word are not listed.
 distributed cluster whose workers can import `_corvane` and read the files by
 their absolute paths. The ranking is the same either way.
 
-Errors (an empty query, an unreadable file, an unreachable scheduler, a
-failed task) print one line "rank.py: error: ..." on standard error and exit
-with status 1, or 2 for a bad command line (an empty query included).
-Nothing is printed on standard output then: the whole ranking is computed
-before any of it is printed.
+Exit status: 0 when at least one paragraph is listed; 1 when no paragraph
+holds any query word (one line "rank.py: no paragraph holds a query word" on
+standard error) or on an error; 2 for a bad command line (an empty query
+included). Errors (an empty query, an unreadable file, an unreachable
+scheduler, a failed task) print one line "rank.py: error: ..." on standard
+error. Nothing is printed on standard output then: the whole ranking is
+computed before any of it is printed.
 """
 
 from __future__ import annotations
@@ -167,6 +169,9 @@ def main(argv: list[str]) -> int:
     except Failure as failure:
         print(f"{PROGRAM}: error: {failure}", file=sys.stderr)
         return failure.status
+    if not output:
+        print(f"{PROGRAM}: no paragraph holds a query word", file=sys.stderr)
+        return 1
     try:
         sys.stdout.write(output)
         sys.stdout.flush()

@@ -18,6 +18,25 @@ next way), best of --repeat runs each:
 The pool and the cluster are started, and warmed up with one untimed run,
 before timing. Prints each way's throughput in MiB/s and its ratio to the
 in-process figure, and checks that all three rankings are equal.
+
+How far more processes can help depends on the machine, so the same run
+measures three loops on their own, once in this process and once in each of
+--workers pool processes at the same time, and prints how much throughput
+the processes gave together (the ratio):
+
+- a pure-Python loop, which needs only a core: its ratio is about the
+  number of cores that were free for the run;
+- a scan of 256 MiB (bytes.find of an absent byte), which needs the memory
+  bus: its ratio is how much more bandwidth several processes get than one;
+- lexical_score on a 64 MiB text, larger than the last-level cache: how the
+  module's own loop scales.
+
+The ranking spends most of its time in Python (reading, splitting the
+paragraphs, one call for each) on paragraphs that the cache holds, so it
+scales about like the pure-Python loop; lexical_score on texts larger than
+the cache is bound by the memory bus and scales like the memory scan, which
+two processes share. Other work on the machine takes from all three: the
+load averages printed show how much there was.
 """
 
 from __future__ import annotations
@@ -27,6 +46,7 @@ import json
 import os
 import sys
 import time
+from collections.abc import Callable
 from concurrent.futures import ProcessPoolExecutor
 
 import make_corpus
@@ -56,17 +76,95 @@ def corpus_paths(directory: str, size_mib: float, files: int, seed: int) -> list
     return paths
 
 
+MIB = 1 << 20
+LOOP_SECONDS = 0.5
+
+
+def python_loop() -> None:
+    total = 0
+    for number in range(3_000_000):
+        total += number * number
+
+
+def memory_scan_loop() -> Callable[[], None]:
+    buffer = b"\x02" * (256 * MIB)  # written, so every page is real
+
+    def scan() -> None:
+        buffer.find(b"\x01")
+    return scan
+
+
+def lexical_score_loop() -> Callable[[], None]:
+    from _corvane import lexical_score
+    line = "the harbour ferry waits near the old stone bridge in the evening rain\n"
+    text = line * (64 * MIB // len(line))
+
+    def score() -> None:
+        lexical_score(text, "zeppelin quixotic")
+    return score
+
+
+BASELINES = {
+    "python_loop": ("pure-Python loop", lambda: python_loop),
+    "memory_scan": ("256 MiB memory scan", memory_scan_loop),
+    "lexical_score": ("lexical_score, 64 MiB", lexical_score_loop),
+}
+
+
+def time_baseline(name: str, rounds: int) -> float:
+    """Seconds for `rounds` runs of a baseline loop (its setup untimed)."""
+    loop = BASELINES[name][1]()
+    loop()
+    started = time.perf_counter()
+    for _ in range(rounds):
+        loop()
+    return time.perf_counter() - started
+
+
+def measure_baselines(pool: ProcessPoolExecutor, workers: int) -> dict[str, float]:
+    """Each baseline's throughput in `workers` pool processes at once over
+    its throughput in this process alone."""
+    ratios = {}
+    for name in BASELINES:
+        once = time_baseline(name, 1)
+        rounds = max(1, round(LOOP_SECONDS / max(once, 1e-6)))
+        alone = time_baseline(name, rounds)
+        together = list(pool.map(time_baseline, [name] * workers, [rounds] * workers))
+        # The slowest process sets the figure, so time when fewer than all
+        # of them ran at once does not flatter it.
+        ratios[name] = round(workers * alone / max(together), 3)
+    return ratios
+
+
+def positive_int(text: str) -> int:
+    value = int(text)
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1: {text!r}")
+    return value
+
+
+def build_parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(prog="scale_benchmark.py", description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--size-mib", type=float, default=200.0, metavar="MIB",
+                        help="corpus size in MiB (default %(default)s)")
+    parser.add_argument("--files", type=positive_int, default=64, metavar="N",
+                        help="number of corpus files (default %(default)s)")
+    parser.add_argument("--seed", type=int, default=2026,
+                        help="seed of the corpus generator (default %(default)s)")
+    parser.add_argument("--corpus", default="/tmp/corvane-scale-corpus", metavar="DIR",
+                        help="where the corpus is kept and reused (default %(default)s)")
+    parser.add_argument("--workers", type=positive_int, default=2, metavar="N",
+                        help="processes of the pool and workers of the cluster "
+                             "(default %(default)s)")
+    parser.add_argument("--repeat", type=positive_int, default=3, metavar="N",
+                        help="timed runs of each way, the best counts (default %(default)s)")
+    parser.add_argument("--json", metavar="PATH", help="also write the figures here, as JSON")
+    return parser
+
+
 def main(argv: list[str]) -> int:
-    parser = argparse.ArgumentParser(prog="scale_benchmark.py",
-                                     description=__doc__.splitlines()[0])
-    parser.add_argument("--size-mib", type=float, default=200.0)
-    parser.add_argument("--files", type=int, default=64)
-    parser.add_argument("--seed", type=int, default=2026)
-    parser.add_argument("--corpus", default="/tmp/corvane-scale-corpus")
-    parser.add_argument("--workers", type=int, default=2)
-    parser.add_argument("--repeat", type=int, default=3)
-    parser.add_argument("--json", metavar="PATH", help="also write the figures here")
-    arguments = parser.parse_args(argv)
+    arguments = build_parser().parse_args(argv)
 
     paths = corpus_paths(arguments.corpus, arguments.size_mib, arguments.files, arguments.seed)
     size = sum(os.path.getsize(p) for p in paths) / make_corpus.MIB
@@ -95,6 +193,7 @@ def main(argv: list[str]) -> int:
         }
         ways["pool"]()
         ways["cluster"]()
+        baselines = measure_baselines(pool, workers)
         # The ways take turns, and each round starts with the next one, so
         # that a load from elsewhere on the machine (or the position in the
         # round) weighs on all of them alike; each keeps its best time.
@@ -119,6 +218,7 @@ def main(argv: list[str]) -> int:
         "mib_per_second": {k: round(size / v, 2) for k, v in seconds.items()},
         "ratio_to_in_process": {k: round(seconds["in_process"] / v, 3)
                                 for k, v in seconds.items()},
+        "baseline_ratio": baselines,
     }
     print(f"corpus: {size:.1f} MiB in {len(paths)} files; {workers} workers; "
           f"best of {repeat}; load average {load_before:.2f} before, "
@@ -127,6 +227,9 @@ def main(argv: list[str]) -> int:
                        ("cluster", f"{workers}-worker cluster")):
         print(f"{label:>18}: {seconds[way]:7.3f} s  {figures['mib_per_second'][way]:8.2f} MiB/s"
               f"  x{figures['ratio_to_in_process'][way]:.2f}")
+    print(f"throughput of {workers} processes at once over one alone, measured beside it:")
+    for name, (label, _) in BASELINES.items():
+        print(f"{label:>24}: x{baselines[name]:.2f}")
     print("rankings equal" if same else "RANKINGS DIFFER")
     if arguments.json:
         with open(arguments.json, "w", encoding="utf-8") as stream:

@@ -102,3 +102,22 @@ def test_errors_are_one_line_and_nothing_else(bad_inputs, mode, args, status, me
     assert result.stdout == ""
     assert result.stderr == f"rank.py: error: {message}\n"
     assert result.returncode == status
+
+
+@pytest.mark.timeout(60)
+@pytest.mark.parametrize("mode", [[], ["--workers", "2"]], ids=["in-process", "workers"])
+def test_no_matching_paragraph_is_said_and_fails(bad_inputs, mode):
+    result = run_rank("zeppelin", "good.txt", *mode, cwd=bad_inputs)
+    assert (result.returncode, result.stdout) == (1, "")
+    assert result.stderr == "rank.py: no paragraph holds a query word\n"
+
+
+def test_scale_benchmark_help_describes_the_run_and_every_option():
+    sys.path.insert(0, str(ROOT / "examples"))
+    import scale_benchmark
+
+    parser = scale_benchmark.build_parser()
+    assert parser.description == scale_benchmark.__doc__
+    assert "in a local process pool and on a local Dask cluster." in " ".join(
+        parser.format_help().split())
+    assert [a.dest for a in parser._actions if not a.help] == []
