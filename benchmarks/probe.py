@@ -12,6 +12,13 @@
         generated so that no transient allocation raises the peak before
         the call.
 
+    python3.14 benchmarks/probe.py corpus IMPL COUNT
+        builds COUNT chunks of about 1 KiB of text of every kind in turn,
+        records its resident size, scores every chunk with a query of its
+        kind twice over (a first query, then a second) and prints one JSON
+        line: first_ns, second_ns (per chunk), grown_kib (resident size
+        grown by the first query), utf8_bytes (of the corpus), scores.
+
 IMPL is "module" (`_corvane.lexical_score`, found on PYTHONPATH), "peer", or
 "floor" (`operator.is_`: the interpreter's cost of the loop and the call).
 The parent reads this process's peak resident size when it exits.
@@ -23,6 +30,7 @@ import json
 import os
 import resource
 import sys
+import time
 
 import inputs
 
@@ -80,9 +88,40 @@ def memory(impl, kind, mib, block_file):
                       "score": result, "utf8_bytes": utf8_bytes}))
 
 
+def corpus(impl, count):
+    score = scorer(impl)
+    score(inputs.TINY_TEXT, inputs.TINY_QUERY)
+    chunks, queries = [], []
+    for kind in inputs.SCRIPT_KINDS:
+        # Chunks cut from one long text per kind at 1 KiB steps, each a str of
+        # its own, as a corpus read from files holds them.
+        data = inputs.script_text(kind, (count // len(inputs.SCRIPT_KINDS) + 2) * 1024).encode()
+        query = inputs.script_query(kind, data[:4096].decode("utf-8", "ignore"))
+        for k in range(count // len(inputs.SCRIPT_KINDS)):
+            chunks.append(data[k * 1024:(k + 1) * 1024].decode("utf-8", "ignore"))
+            queries.append(query)
+    del data
+    gc.collect()
+    before_kib = resident_kib()
+    start = time.perf_counter_ns()
+    # Sums, not lists: the results must not grow the process.
+    first = sum(score(c, q) for c, q in zip(chunks, queries))
+    first_ns = time.perf_counter_ns() - start
+    grown_kib = resident_kib() - before_kib
+    start = time.perf_counter_ns()
+    second = sum(score(c, q) for c, q in zip(chunks, queries))
+    second_ns = time.perf_counter_ns() - start
+    assert first == second
+    print(json.dumps({"first_ns": first_ns / len(chunks), "second_ns": second_ns / len(chunks),
+                      "grown_kib": grown_kib, "chunks": len(chunks),
+                      "utf8_bytes": sum(len(c.encode()) for c in chunks), "scores": first}))
+
+
 def main(argv):
     if len(argv) == 3 and argv[0] == "calls":
         calls(argv[1], int(argv[2]))
+    elif len(argv) == 3 and argv[0] == "corpus":
+        corpus(argv[1], int(argv[2]))
     elif len(argv) == 5 and argv[0] == "memory":
         memory(argv[1], argv[2], int(argv[3]), argv[4])
     else:

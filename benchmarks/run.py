@@ -42,6 +42,7 @@ QUICK = {
     "memory_mib": 16,
     "callgrind_calls": 200,
     "script_sizes": [256, 1 * KIB, 64 * KIB],
+    "corpus_chunks": 2000,
 }
 FULL = {
     "timing": timing.Settings(min_loop_ns=50_000_000, repeats=11, max_measure_ns=3_000_000_000),
@@ -51,6 +52,7 @@ FULL = {
     "memory_mib": 256,
     "callgrind_calls": 5000,
     "script_sizes": [256, 1 * KIB, 4 * KIB, 64 * KIB, 1 * MIB],
+    "corpus_chunks": 20000,
 }
 QUERY_WORDS = [1, 2, 4, 8, 16, 32, 64]
 
@@ -428,6 +430,26 @@ def measure_memory(targets, mib, env, blocks):
     return rows
 
 
+def measure_corpus(targets, count, env):
+    """A resident corpus of 1 KiB chunks of every kind, each scored by a
+    first and a second query, in a fresh process per implementation: time
+    per chunk, and resident memory grown by the first query."""
+    entry = {}
+    for impl in ("module", "peer"):
+        out, _ = _peak_of_subprocess([sys.executable, os.path.join(HERE, "probe.py"), "corpus", impl, str(count)],
+                                     env)
+        entry[impl] = json.loads(out.strip().splitlines()[-1])
+    if entry["module"]["scores"] != entry["peer"]["scores"]:
+        raise SystemExit("run.py: on the corpus the module and the peer score differently")
+    module = entry["module"]
+    entry["grown_x_corpus"] = module["grown_kib"] * 1024 / module["utf8_bytes"]
+    entry["speedup_first"] = entry["peer"]["first_ns"] / module["first_ns"]
+    entry["speedup_second"] = entry["peer"]["second_ns"] / module["second_ns"]
+    entry["target"] = targets.check(f"corpus of {count} chunks", "resident memory grown / corpus UTF-8",
+                                    entry["grown_x_corpus"], 0.02, False)
+    return entry
+
+
 def _instructions(impl, calls, env, workdir):
     out_file = os.path.join(workdir, f"callgrind.{impl}.{calls}")
     argv = ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out_file}",
@@ -550,6 +572,17 @@ def print_report(r):
                     ["text", "reused", "fresh", "peer", "speed-up reused", "speed-up fresh", "fresh / reused"],
                     rows)
 
+    if "corpus" in c:
+        e = c["corpus"]
+        m, p = e["module"], e["peer"]
+        print_table(f"Resident corpus ({m['chunks']} chunks of about 1 KiB, every kind; "
+                    f"{fmt_size(m['utf8_bytes'])} UTF-8), time per chunk",
+                    ["query", "module", "peer", "speed-up", "memory grown by it", "x corpus"],
+                    [["first", fmt_time(m["first_ns"]), fmt_time(p["first_ns"]), f"{e['speedup_first']:.1f}x",
+                      f"{m['grown_kib'] / 1024:.1f} MiB", f"{e['grown_x_corpus']:.3f}x {verdict(e['target'])}"],
+                     ["second", fmt_time(m["second_ns"]), fmt_time(p["second_ns"]),
+                      f"{e['speedup_second']:.1f}x", "", ""]])
+
     if "memory" in c:
         rows = []
         for e in c["memory"]:
@@ -655,6 +688,8 @@ def main(argv=None):
         print("measuring peak memory ...", file=sys.stderr, flush=True)
         cases["memory"] = measure_memory(targets, config["memory_mib"], child_env,
                                          {"ascii": block, "greek": greek})
+        print("measuring a resident corpus ...", file=sys.stderr, flush=True)
+        cases["corpus"] = measure_corpus(targets, config["corpus_chunks"], child_env)
     print("timing ...", file=sys.stderr, flush=True)
     bench = Bench(score, settings)
     cases["tiny"] = measure_tiny(bench, targets)
