@@ -31,6 +31,7 @@
 
 #include "scoring/arch/byte_vector.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
+#include "scoring/arch/generic/dirty_range.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/utf8.h"
 
@@ -65,19 +66,9 @@ inline std::size_t lower_long_run(std::string_view text, std::size_t from, char*
   constexpr std::size_t width = V::kWidth;
   using case_data::kLongDirtyHigh;
   using case_data::kLongDirtyLow;
-  // The dirty ranges of leads 0xE0..0xEF and 0xF0..0xFF as a low end and a
-  // width: low <= b <= high exactly where b - low (mod 256) <= high - low.
-  // An empty range becomes low 0xFF, width 0, which no UTF-8 byte matches.
-  const auto low_e_raw = V::table16(kLongDirtyLow);
-  const auto low_f_raw = V::table16(kLongDirtyLow + 16);
-  const auto high_e = V::table16(kLongDirtyHigh);
-  const auto high_f = V::table16(kLongDirtyHigh + 16);
-  const auto used_e = V::at_most(low_e_raw, high_e);
-  const auto used_f = V::at_most(low_f_raw, high_f);
-  const auto low_e = V::select(used_e, low_e_raw, V::splat('\xFF'));
-  const auto low_f = V::select(used_f, low_f_raw, V::splat('\xFF'));
-  const auto span_e = V::both(used_e, V::subtract(high_e, low_e_raw));
-  const auto span_f = V::both(used_f, V::subtract(high_f, low_f_raw));
+  // The dirty ranges of leads 0xE0..0xEF and 0xF0..0xFF.
+  const DirtyRange<V> e = dirty_range<V>(kLongDirtyLow, kLongDirtyHigh);
+  const DirtyRange<V> f = dirty_range<V>(kLongDirtyLow + 16, kLongDirtyHigh + 16);
 
   const char* in = text.data() + from;
   const std::size_t size = text.size() - from;
@@ -96,8 +87,8 @@ inline std::size_t lower_long_run(std::string_view text, std::size_t from, char*
     // Lanes whose lead and second byte fall in a dirty range.
     const auto index = V::both(block, V::splat('\x0F'));
     const auto four = V::greater(block, V::splat('\xEF'));
-    const auto low = V::select(four, V::look_up(low_f, index), V::look_up(low_e, index));
-    const auto span = V::select(four, V::look_up(span_f, index), V::look_up(span_e, index));
+    const auto low = V::select(four, V::look_up(f.low, index), V::look_up(e.low, index));
+    const auto span = V::select(four, V::look_up(f.span, index), V::look_up(e.span, index));
     std::uint64_t dirty = V::lanes(V::at_most(V::subtract(next, low), span)) & long_leads;
 
     V::store(out + i, lower_ascii_lanes<V>(block));

@@ -36,6 +36,7 @@
 
 #include "scoring/arch/byte_vector.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
+#include "scoring/arch/generic/dirty_range.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/final_sigma.h"
 #include "scoring/unicode/sigma_context.h"
@@ -106,21 +107,11 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
   constexpr std::size_t width = V::kWidth;
   using case_data::kTwoByteDirtyHigh;
   using case_data::kTwoByteDirtyLow;
-  // The dirty ranges of leads 0xC0..0xCF and 0xD0..0xDF, as a low end and
-  // a width: low <= b <= high exactly where b - low (mod 256) <= high - low.
-  // An empty range becomes low 0xFF, width 0, which no UTF-8 byte matches.
-  // The ranges hold continuation bytes only, so lanes without a two-byte
-  // lead, whose next byte is never one, match none.
-  const auto dirty_low_c = V::table16(kTwoByteDirtyLow);
-  const auto dirty_low_d = V::table16(kTwoByteDirtyLow + 16);
-  const auto dirty_high_c = V::table16(kTwoByteDirtyHigh);
-  const auto dirty_high_d = V::table16(kTwoByteDirtyHigh + 16);
-  const auto used_c = V::at_most(dirty_low_c, dirty_high_c);
-  const auto used_d = V::at_most(dirty_low_d, dirty_high_d);
-  const auto low_c = V::select(used_c, dirty_low_c, V::splat('\xFF'));
-  const auto low_d = V::select(used_d, dirty_low_d, V::splat('\xFF'));
-  const auto width_c = V::both(used_c, V::subtract(dirty_high_c, dirty_low_c));
-  const auto width_d = V::both(used_d, V::subtract(dirty_high_d, dirty_low_d));
+  // The dirty ranges of leads 0xC0..0xCF and 0xD0..0xDF. The ranges hold
+  // continuation bytes only, so lanes without a two-byte lead, whose next
+  // byte is never one, match none.
+  const DirtyRange<V> c = dirty_range<V>(kTwoByteDirtyLow, kTwoByteDirtyHigh);
+  const DirtyRange<V> d = dirty_range<V>(kTwoByteDirtyLow + 16, kTwoByteDirtyHigh + 16);
   // The table entry of each lane's lead. In lanes that hold no two-byte
   // lead, the next byte is no continuation byte, which every use of an
   // entry needs before it counts; so what they look up does not matter.
@@ -142,8 +133,8 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
                        V::look_up(table[0], index));
     }
   };
-  const auto dirty_low = by_lead(low_c, low_d);
-  const auto dirty_width = by_lead(width_c, width_d);
+  const auto dirty_low = by_lead(c.low, d.low);
+  const auto dirty_width = by_lead(c.span, d.span);
   // The capitals lowered by arithmetic (two_byte_case_shift.h).
   const auto shift_lead =
       by_lead(V::table16(kCaseShiftLeadC.data()), V::table16(kCaseShiftLeadD.data()));
