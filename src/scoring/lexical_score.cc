@@ -132,14 +132,21 @@ float piecewise_hit_ratio(Pieces text, std::string_view query) {
   return hit_ratio(hits, count);
 }
 
+// The query refused when it has no word (without looking at the text),
+// else the text scored piece by piece.
+template <class Pieces>
+std::expected<float, ScoreError> refused_or_scored(Pieces text, std::string_view query) {
+  if (trim_white_space(query).empty()) {
+    return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
+  }
+  return piecewise_hit_ratio(text, query);
+}
+
 }  // namespace
 
 std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
                                                                   std::string_view query) {
-  if (trim_white_space(query).empty()) {
-    return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
-  }
-  return piecewise_hit_ratio(Utf8Pieces{text}, query);
+  return refused_or_scored(Utf8Pieces{text}, query);
 }
 
 std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText& text,
@@ -164,11 +171,8 @@ std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText&
     return compute_lexical_score(
         std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)), query_utf8);
   }
-  if (trim_white_space(query_utf8).empty()) {
-    return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
-  }
   SmallBuffer<char, 64> scratch;
-  return piecewise_hit_ratio(FixedWidthPieces{units, scratch}, query_utf8);
+  return refused_or_scored(FixedWidthPieces{units, scratch}, query_utf8);
 }
 
 }  // namespace corvane::scoring

@@ -1,7 +1,5 @@
 #include "scoring/unicode/fixed_width_text.h"
 
-#include <cstring>
-
 #include "scoring/arch/baseline_bytes.h"
 #include "scoring/arch/cpu_features.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
@@ -50,21 +48,6 @@ inline std::size_t encode_block(const std::uint16_t* units, char* out) noexcept 
   return o;
 }
 
-template <class Unit>
-inline std::size_t encode_one(Unit unit, char* out) noexcept {
-  const char32_t c = unit;
-  if (c < 0x80) {
-    *out = static_cast<char>(c);
-    return 1;
-  }
-  if (c < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (c >> 6));
-    out[1] = static_cast<char>(0x80 | (c & 0x3F));
-    return 2;
-  }
-  return static_cast<std::size_t>(encode_utf8(c, out) - out);
-}
-
 using TwoByteUnitsEncoder = std::size_t (*)(const std::uint16_t*, std::size_t, char*,
                                             std::size_t&) noexcept;
 
@@ -103,27 +86,24 @@ std::size_t encode_units(const Unit* units, std::size_t begin, std::size_t end,
     } else if constexpr (sizeof(Unit) == 2) {
       o += encode_block(units + i, out + o);
     } else {
-      for (std::size_t k = 0; k < 8; ++k) o += encode_one(units[i + k], out + o);
+      for (std::size_t k = 0; k < 8; ++k)
+        o = static_cast<std::size_t>(encode_utf8(units[i + k], out + o) - out);
     }
     i += 8;
   }
-  for (; i < end; ++i) o += encode_one(units[i], out + o);
+  for (; i < end; ++i) o = static_cast<std::size_t>(encode_utf8(units[i], out + o) - out);
   return o;
 }
 
 template <class Unit>
 std::size_t boundary(const Unit* units, std::size_t length, std::size_t from,
                      std::size_t limit) noexcept {
-  using piece_boundary_detail::cut_properties;
   const std::size_t stop = length - from > limit ? from + limit : length;
   if (from >= stop) return length;
   // from > 0, so a code point ends just before it.
-  bool before_stops = (cut_properties(units[from - 1]) & case_data::kCaseIgnorableBit) == 0;
+  PieceCut cut(units[from - 1]);
   for (std::size_t i = from; i < stop; ++i) {
-    const unsigned here = cut_properties(units[i]);
-    const bool here_stops = (here & case_data::kCaseIgnorableBit) == 0;
-    if (here == 0 || (before_stops && here_stops)) return i;
-    before_stops = here_stops;
+    if (cut.may_cut_before(units[i])) return i;
   }
   return length;
 }

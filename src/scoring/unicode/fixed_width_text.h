@@ -28,17 +28,6 @@ struct FixedWidthText {
   const void* data;
   std::size_t length;
   std::size_t width;  // 1, 2 or 4
-
-  char32_t at(std::size_t k) const noexcept {
-    switch (width) {
-      case 1:
-        return static_cast<const std::uint8_t*>(data)[k];
-      case 2:
-        return static_cast<const std::uint16_t*>(data)[k];
-      default:
-        return static_cast<const std::uint32_t*>(data)[k];
-    }
-  }
 };
 
 // The most UTF-8 bytes that one unit of `width` bytes gives.

@@ -28,33 +28,45 @@
 
 namespace corvane::scoring {
 
-namespace piece_boundary_detail {
-
-// Cased and Case_Ignorable of a code point, as case_data bits; a capital
+// The cut rule, fed the code points of a text in order from one that ends
+// just before the first place asked about: `may_cut_before(cp)` says
+// whether the text may be cut before `cp`, then steps past it. A capital
 // sigma counts as case-ignorable here, so that no cut is made beside it.
-inline unsigned cut_properties(char32_t cp) noexcept {
-  return cp == 0x03A3 ? case_data::kCaseIgnorableBit : case_data::properties_of(cp);
-}
+class PieceCut {
+ public:
+  explicit PieceCut(char32_t before) noexcept : before_stops_(stops(properties(before))) {}
 
-}  // namespace piece_boundary_detail
+  bool may_cut_before(char32_t cp) noexcept {
+    const unsigned here = properties(cp);
+    const bool here_stops = stops(here);
+    if (here == 0 || (before_stops_ && here_stops)) return true;
+    before_stops_ = here_stops;
+    return false;
+  }
+
+ private:
+  static unsigned properties(char32_t cp) noexcept {
+    return cp == 0x03A3 ? case_data::kCaseIgnorableBit : case_data::properties_of(cp);
+  }
+  static bool stops(unsigned properties) noexcept {
+    return (properties & case_data::kCaseIgnorableBit) == 0;
+  }
+
+  bool before_stops_;
+};
 
 inline std::size_t next_piece_boundary(std::string_view text, std::size_t from,
                                        std::size_t limit) noexcept {
-  using piece_boundary_detail::cut_properties;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t i = from;
   const std::size_t stop = text.size() - from > limit ? from + limit : text.size();
   while (i < stop && (bytes[i] & 0xC0u) == 0x80u) ++i;
   if (i >= stop) return text.size();
   // from > 0, so a code point ends just before i.
-  bool before_stops =
-      (cut_properties(decode_before(text, i).code_point) & case_data::kCaseIgnorableBit) == 0;
+  PieceCut cut(decode_before(text, i).code_point);
   while (i < stop) {
     const Decoded d = decode_at(text, i);
-    const unsigned here = cut_properties(d.code_point);
-    const bool here_stops = (here & case_data::kCaseIgnorableBit) == 0;
-    if (here == 0 || (before_stops && here_stops)) return i;
-    before_stops = here_stops;
+    if (cut.may_cut_before(d.code_point)) return i;
     i += d.length;
   }
   return text.size();
