@@ -7,12 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "scoring/arch/cpu_features.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/testing/testing.h"
 #include "scoring/unicode/fixed_width_text.h"
 #include "scoring/unicode/to_lower_full.h"
 #include "scoring/unicode/utf8.h"
 #include "scoring/white_space.h"
+
+#if defined(__x86_64__)
+#include "scoring/arch/x86_64/entry_points.h"
+#endif
 
 namespace corvane::scoring {
 namespace {
@@ -271,22 +276,61 @@ TEST(LexicalScore, FixedWidthTextScoresAsItsUtf8Form) {
   }
 }
 
+// Every conversion of fixed-width units to UTF-8: the dispatched one, and
+// each vector encoder the CPU can run (for the whole blocks it converts).
+using Encode16 = std::size_t (*)(const std::uint16_t*, std::size_t, char*, std::size_t&) noexcept;
+using Encode32 = std::size_t (*)(const std::uint32_t*, std::size_t, char*, std::size_t&) noexcept;
+struct Encoder {
+  const char* name;
+  bool runs;
+  Encode16 two_byte;
+  Encode32 four_byte;  // null where the encoder takes two-byte units only
+};
+
+std::vector<Encoder> vector_encoders() {
+  std::vector<Encoder> encoders;
+#if defined(__x86_64__)
+  encoders.push_back({"ssse3", cpu_features().ssse3, encode_utf8_two_byte_units_ssse3, nullptr});
+  encoders.push_back({"avx512vbmi2", cpu_features().avx512vbmi2, encode_utf8_units_avx512vbmi2,
+                      encode_utf8_units_avx512vbmi2});
+#endif
+  return encoders;
+}
+
 TEST(FixedWidthText, EncodesEveryMixOfLengthsAsUtf8) {
-  // Runs of ASCII, two- and three-byte code points in every proportion, so
-  // that blocks of eight units fall wholly in one kind or mix them.
-  const char32_t starts[] = {0x20, 0x391, 0x4E2D, 0xFF00};
+  // ASCII, two-, three- and (at width 4) four-byte code points in every
+  // proportion, so that vector blocks fall wholly in one kind or mix them;
+  // often the first or last code point of a length.
+  const char32_t kinds[][2] = {{0x00, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF},
+                               {0x10000, 0x10FFFF}};
   std::mt19937 random(5);
-  for (int round = 0; round < 2000; ++round) {
+  for (int round = 0; round < 3000; ++round) {
+    const std::size_t width = round % 2 == 0 ? 2 : 4;
     Units text;
-    const std::size_t length = random() % 70;
+    const std::size_t length = random() % 140;
     const std::size_t mix = random() % 16;
     for (std::size_t k = 0; k < length; ++k) {
-      text.code_points += starts[(random() % 16 < mix) ? random() % 4 : 0] + random() % 90;
+      const auto& kind = kinds[random() % 16 < mix ? random() % (width == 2 ? 4 : 5) : 0];
+      const std::uint32_t pick = random() % 8;
+      text.code_points += pick == 0   ? kind[0]
+                          : pick == 1 ? kind[1]
+                                      : kind[0] + random() % (kind[1] - kind[0] + 1);
     }
-    for (const std::size_t width : {std::size_t{2}, std::size_t{4}}) {
-      std::string out(utf8_size_bound(width, length) + 1, '\0');
-      out.resize(encode_utf8_into(text.view(width), 0, length, out.data()));
-      ASSERT_EQ(out, text.utf8()) << "round " << round << " width " << width;
+    const std::string expected = text.utf8();
+    std::string out(utf8_size_bound(width, length) + 1, '\0');
+    out.resize(encode_utf8_into(text.view(width), 0, length, out.data()));
+    ASSERT_EQ(out, expected) << "round " << round << " width " << width;
+    for (const Encoder& encoder : vector_encoders()) {
+      if (!encoder.runs || (width == 4 && encoder.four_byte == nullptr)) continue;
+      std::string block(utf8_size_bound(width, length), '\0');
+      std::size_t consumed = 0;
+      const std::size_t size =
+          width == 2 ? encoder.two_byte(text.pairs.data(), length, block.data(), consumed)
+                     : encoder.four_byte(text.quads.data(), length, block.data(), consumed);
+      Units head;
+      head.code_points = text.code_points.substr(0, consumed);
+      ASSERT_EQ(block.substr(0, size), head.utf8()) << encoder.name << " round " << round;
+      ASSERT_LT(length - consumed, 32u) << encoder.name;
     }
   }
 }

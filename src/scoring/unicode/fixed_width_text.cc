@@ -3,6 +3,7 @@
 #include "scoring/arch/baseline_bytes.h"
 #include "scoring/arch/cpu_features.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
+#include "scoring/arch/generic/surrogate_scan.h"
 #include "scoring/unicode/piece_boundary.h"
 #include "scoring/unicode/utf8.h"
 
@@ -12,22 +13,6 @@
 
 namespace corvane::scoring {
 namespace {
-
-template <class Unit>
-bool any_surrogate(const Unit* units, std::size_t length) noexcept {
-  // Blocks without an early exit inside, so that the compiler vectorises
-  // them; a surrogate ends the scan at its block.
-  constexpr std::size_t block = 256;
-  for (std::size_t i = 0; i < length; i += block) {
-    const std::size_t end = length - i < block ? length : i + block;
-    bool found = false;
-    for (std::size_t k = i; k < end; ++k) {
-      found |= (static_cast<std::uint32_t>(units[k]) & 0xFFFFF800u) == 0xD800u;
-    }
-    if (found) return true;
-  }
-  return false;
-}
 
 // Eight two-byte units (no surrogates) without a branch on each unit's
 // length, which in running text of most scripts no predictor foresees:
@@ -48,18 +33,28 @@ inline std::size_t encode_block(const std::uint16_t* units, char* out) noexcept 
   return o;
 }
 
-using TwoByteUnitsEncoder = std::size_t (*)(const std::uint16_t*, std::size_t, char*,
-                                            std::size_t&) noexcept;
+template <class Unit>
+using UnitsEncoder = std::size_t (*)(const Unit*, std::size_t, char*, std::size_t&) noexcept;
 
-// The vector conversion of two-byte units, where the CPU has one.
-TwoByteUnitsEncoder two_byte_units_encoder() noexcept {
+// The vector conversion of two- or four-byte units, where the CPU has one:
+// it converts whole blocks and leaves the rest to the loop below.
+template <class Unit>
+UnitsEncoder<Unit> choose_units_encoder(const CpuFeatures& cpu) noexcept {
 #if defined(__x86_64__)
-  static const TwoByteUnitsEncoder chosen =
-      cpu_features().ssse3 ? encode_utf8_two_byte_units_ssse3 : nullptr;
-  return chosen;
+  if (cpu.avx512vbmi2) return encode_utf8_units_avx512vbmi2;
+  if constexpr (sizeof(Unit) == 2) {
+    if (cpu.ssse3) return encode_utf8_two_byte_units_ssse3;
+  }
 #else
-  return nullptr;
+  static_cast<void>(cpu);
 #endif
+  return nullptr;
+}
+
+template <class Unit>
+UnitsEncoder<Unit> units_encoder() noexcept {
+  static const UnitsEncoder<Unit> chosen = choose_units_encoder<Unit>(cpu_features());
+  return chosen;
 }
 
 template <class Unit>
@@ -67,9 +62,8 @@ std::size_t encode_units(const Unit* units, std::size_t begin, std::size_t end,
                          char* out) noexcept {
   std::size_t o = 0;
   std::size_t i = begin;
-  if constexpr (sizeof(Unit) == 2) {
-    // Whole blocks of eight in vector code, the rest below.
-    if (const TwoByteUnitsEncoder encode = two_byte_units_encoder()) {
+  if constexpr (sizeof(Unit) > 1) {
+    if (const UnitsEncoder<Unit> encode = units_encoder<Unit>()) {
       std::size_t consumed = 0;
       o += encode(units + i, end - i, out + o, consumed);
       i += consumed;
@@ -124,6 +118,13 @@ decltype(auto) with_units(const FixedWidthText& text, F&& f) noexcept {
 
 bool holds_surrogate(const FixedWidthText& text) noexcept {
   if (text.width == 1) return false;
+#if defined(__x86_64__)
+  if (cpu_features().avx2) {
+    return text.width == 2
+               ? holds_surrogate_avx2(static_cast<const std::uint16_t*>(text.data), text.length)
+               : holds_surrogate_avx2(static_cast<const std::uint32_t*>(text.data), text.length);
+  }
+#endif
   return with_units(text, [&](const auto* units) { return any_surrogate(units, text.length); });
 }
 

@@ -14,10 +14,19 @@ CORVANE_TARGET_BEGIN("avx2,bmi,bmi2")
 #include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/surrogate_scan.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
 #include "scoring/arch/x86_64/avx2_bytes.h"
 
 namespace corvane::scoring {
+
+bool holds_surrogate_avx2(const std::uint16_t* units, std::size_t length) noexcept {
+  return any_surrogate(units, length);
+}
+
+bool holds_surrogate_avx2(const std::uint32_t* units, std::size_t length) noexcept {
+  return any_surrogate(units, length);
+}
 
 std::size_t lower_long_run_avx2(std::string_view text, std::size_t from, char* out) noexcept {
   return lower_long_run<Avx2Bytes>(text, from, out);

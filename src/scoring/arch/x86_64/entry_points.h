@@ -41,6 +41,10 @@ std::size_t encode_utf8_two_byte_units_ssse3(const std::uint16_t* units, std::si
                                              char* out, std::size_t& consumed) noexcept;
 
 // AVX2 with BMI1 and BMI2.
+// `holds_surrogate` (scoring/unicode/fixed_width_text.h) for two- and
+// four-byte units.
+bool holds_surrogate_avx2(const std::uint16_t* units, std::size_t length) noexcept;
+bool holds_surrogate_avx2(const std::uint32_t* units, std::size_t length) noexcept;
 std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept;
 std::size_t lower_two_byte_run_avx2(std::string_view text, std::size_t from, char* out) noexcept;
 std::size_t lower_long_run_avx2(std::string_view text, std::size_t from, char* out) noexcept;
@@ -59,5 +63,15 @@ PrefilterResult prefiltered_search_avx512bw(const unsigned char* haystack, std::
 // AVX-512 F, BW and VBMI.
 std::size_t lower_two_byte_run_avx512vbmi(std::string_view text, std::size_t from,
                                           char* out) noexcept;
+
+// AVX-512 F, BW and VBMI2, with BMI1 and BMI2.
+// The UTF-8 form of two- or four-byte units (no surrogates) in blocks of
+// sixteen while a block remains, as `encode_utf8_two_byte_units_ssse3`
+// does; `out` needs room for `utf8_size_bound(width, count)` bytes, which
+// covers the 64 bytes each block stores.
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_t count,
+                                          char* out, std::size_t& consumed) noexcept;
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_t count,
+                                          char* out, std::size_t& consumed) noexcept;
 
 }  // namespace corvane::scoring

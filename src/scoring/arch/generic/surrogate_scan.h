@@ -1,0 +1,34 @@
+// Whether code points held in fixed-width units include a surrogate
+// (U+D800..U+DFFF), written once as plain loops that the compiler
+// vectorises for whichever instruction set includes it.
+//
+// Contract: `any_surrogate(units, length)` reads units[0, length) and is
+// true when one of them lies in U+D800..U+DFFF. Internal linkage, so that
+// each instruction set's file may include it inside its target region.
+// Complexity: O(length); a surrogate ends the scan within 256 units.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace corvane::scoring {
+namespace {
+
+template <class Unit>
+bool any_surrogate(const Unit* units, std::size_t length) noexcept {
+  // Blocks without an early exit inside, so that the compiler vectorises
+  // them; a surrogate ends the scan at its block.
+  constexpr std::size_t kBlock = 256;
+  for (std::size_t i = 0; i < length; i += kBlock) {
+    const std::size_t end = length - i < kBlock ? length : i + kBlock;
+    bool found = false;
+    for (std::size_t k = i; k < end; ++k) {
+      found |= (static_cast<std::uint32_t>(units[k]) & 0xFFFFF800u) == 0xD800u;
+    }
+    if (found) return true;
+  }
+  return false;
+}
+
+}  // namespace
+}  // namespace corvane::scoring

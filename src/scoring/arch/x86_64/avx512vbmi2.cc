@@ -1,0 +1,113 @@
+// The UTF-8 encoders for AVX-512 F, BW and VBMI2 (for its byte compress),
+// compiled for them whatever the build's baseline.
+#include <immintrin.h>
+
+#include <bit>
+
+#include "scoring/arch/generic/kernel_dependencies.h"
+#include "scoring/arch/target_region.h"
+#include "scoring/arch/x86_64/entry_points.h"
+
+// Everything defined from here on is compiled for AVX-512 with VBMI2 and
+// BMI2. The headers above stay at the baseline.
+CORVANE_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")
+
+namespace corvane::scoring {
+namespace {
+
+// Sixteen code points (no surrogates) in 32-bit lanes to UTF-8 with no
+// branch on any of their lengths: each lane is given all four bytes of the
+// longest form it may need, and one compress keeps the bytes its length
+// wants, packed, at `out`. Writes 64 bytes; gives how many count.
+inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
+  const __m512i low6 = _mm512_set1_epi32(0x3F);
+  const __m512i continuation = _mm512_set1_epi32(0x80);
+  // The continuation bytes of the last six, twelve and eighteen bits.
+  const __m512i last = _mm512_or_si512(_mm512_and_si512(c, low6), continuation);
+  const __m512i middle =
+      _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 6), low6), continuation);
+  const __m512i upper =
+      _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 12), low6), continuation);
+
+  const __mmask16 beyond_one = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7F));
+  const __mmask16 beyond_two = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7FF));
+  const __mmask16 beyond_three = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0xFFFF));
+
+  // Lead byte by length; the tail bytes follow in the lane's higher bytes.
+  const __m512i two = _mm512_or_si512(
+      _mm512_or_si512(_mm512_srli_epi32(c, 6), _mm512_set1_epi32(0xC0)), _mm512_slli_epi32(last, 8));
+  const __m512i three = _mm512_or_si512(
+      _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 12), _mm512_set1_epi32(0xE0)),
+                      _mm512_slli_epi32(middle, 8)),
+      _mm512_slli_epi32(last, 16));
+  const __m512i four = _mm512_or_si512(
+      _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 18), _mm512_set1_epi32(0xF0)),
+                      _mm512_slli_epi32(upper, 8)),
+      _mm512_or_si512(_mm512_slli_epi32(middle, 16), _mm512_slli_epi32(last, 24)));
+  __m512i bytes = _mm512_mask_blend_epi32(beyond_one, c, two);
+  bytes = _mm512_mask_blend_epi32(beyond_two, bytes, three);
+  bytes = _mm512_mask_blend_epi32(beyond_three, bytes, four);
+
+  // Byte 4k of lane k always counts, byte 4k + j when the code point needs
+  // more than j bytes.
+  const std::uint64_t keep = 0x1111111111111111u | _pdep_u64(beyond_one, 0x2222222222222222u) |
+                             _pdep_u64(beyond_two, 0x4444444444444444u) |
+                             _pdep_u64(beyond_three, 0x8888888888888888u);
+  _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
+  return static_cast<std::size_t>(std::popcount(keep));
+}
+
+// Thirty-two units below U+0800 in 16-bit lanes to UTF-8: each lane is given
+// both bytes of the two-byte form (or the unit itself where it is ASCII) and
+// one compress keeps what counts. Writes 64 bytes; gives how many count.
+inline std::size_t encode_thirty_two_short(__m512i c, char* out) noexcept {
+  const __mmask32 beyond_one = _mm512_cmpgt_epu16_mask(c, _mm512_set1_epi16(0x7F));
+  // Lead C0 | c >> 6 in the low byte, 80 | (c & 3F) in the high byte.
+  const __m512i lead = _mm512_or_si512(_mm512_srli_epi16(c, 6), _mm512_set1_epi16(0xC0));
+  const __m512i tail = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(c, _mm512_set1_epi16(0x3F)), 8),
+                                       _mm512_set1_epi16(static_cast<short>(0x8000)));
+  const __m512i bytes = _mm512_mask_blend_epi16(beyond_one, c, _mm512_or_si512(lead, tail));
+  const std::uint64_t keep = 0x5555555555555555u | _pdep_u64(beyond_one, 0xAAAAAAAAAAAAAAAAu);
+  _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
+  return static_cast<std::size_t>(std::popcount(keep));
+}
+
+}  // namespace
+
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_t count,
+                                          char* out, std::size_t& consumed) noexcept {
+  std::size_t i = 0;
+  std::size_t o = 0;
+  // Blocks of thirty-two: twice as many units at a time in 16-bit lanes when
+  // none needs three bytes, as in the text of most alphabetic scripts.
+  for (; count - i >= 32; i += 32) {
+    const __m512i v = _mm512_loadu_si512(units + i);
+    if (_mm512_test_epi16_mask(v, _mm512_set1_epi16(static_cast<short>(0xF800))) == 0) {
+      o += encode_thirty_two_short(v, out + o);
+    } else {
+      o += encode_sixteen(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)), out + o);
+      o += encode_sixteen(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(v, 1)), out + o);
+    }
+  }
+  for (; count - i >= 16; i += 16) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + i));
+    o += encode_sixteen(_mm512_cvtepu16_epi32(v), out + o);
+  }
+  consumed = i;
+  return o;
+}
+
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_t count,
+                                          char* out, std::size_t& consumed) noexcept {
+  std::size_t i = 0;
+  std::size_t o = 0;
+  for (; count - i >= 16; i += 16) {
+    o += encode_sixteen(_mm512_loadu_si512(units + i), out + o);
+  }
+  consumed = i;
+  return o;
+}
+
+}  // namespace corvane::scoring
+
+CORVANE_TARGET_END()
