@@ -301,8 +301,8 @@ TEST(FixedWidthText, EncodesEveryMixOfLengthsAsUtf8) {
   // ASCII, two-, three- and (at width 4) four-byte code points in every
   // proportion, so that vector blocks fall wholly in one kind or mix them;
   // often the first or last code point of a length.
-  const char32_t kinds[][2] = {{0x00, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF},
-                               {0x10000, 0x10FFFF}};
+  const char32_t kinds[][2] = {
+      {0x00, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF}, {0x10000, 0x10FFFF}};
   std::mt19937 random(5);
   for (int round = 0; round < 3000; ++round) {
     const std::size_t width = round % 2 == 0 ? 2 : 4;

@@ -34,8 +34,9 @@ inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
   const __mmask16 beyond_three = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0xFFFF));
 
   // Lead byte by length; the tail bytes follow in the lane's higher bytes.
-  const __m512i two = _mm512_or_si512(
-      _mm512_or_si512(_mm512_srli_epi32(c, 6), _mm512_set1_epi32(0xC0)), _mm512_slli_epi32(last, 8));
+  const __m512i two =
+      _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 6), _mm512_set1_epi32(0xC0)),
+                      _mm512_slli_epi32(last, 8));
   const __m512i three = _mm512_or_si512(
       _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 12), _mm512_set1_epi32(0xE0)),
                       _mm512_slli_epi32(middle, 8)),
@@ -64,8 +65,9 @@ inline std::size_t encode_thirty_two_short(__m512i c, char* out) noexcept {
   const __mmask32 beyond_one = _mm512_cmpgt_epu16_mask(c, _mm512_set1_epi16(0x7F));
   // Lead C0 | c >> 6 in the low byte, 80 | (c & 3F) in the high byte.
   const __m512i lead = _mm512_or_si512(_mm512_srli_epi16(c, 6), _mm512_set1_epi16(0xC0));
-  const __m512i tail = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(c, _mm512_set1_epi16(0x3F)), 8),
-                                       _mm512_set1_epi16(static_cast<short>(0x8000)));
+  const __m512i tail =
+      _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(c, _mm512_set1_epi16(0x3F)), 8),
+                      _mm512_set1_epi16(static_cast<short>(0x8000)));
   const __m512i bytes = _mm512_mask_blend_epi16(beyond_one, c, _mm512_or_si512(lead, tail));
   const std::uint64_t keep = 0x5555555555555555u | _pdep_u64(beyond_one, 0xAAAAAAAAAAAAAAAAu);
   _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
@@ -74,8 +76,8 @@ inline std::size_t encode_thirty_two_short(__m512i c, char* out) noexcept {
 
 }  // namespace
 
-std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_t count,
-                                          char* out, std::size_t& consumed) noexcept {
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_t count, char* out,
+                                          std::size_t& consumed) noexcept {
   std::size_t i = 0;
   std::size_t o = 0;
   // Blocks of thirty-two: twice as many units at a time in 16-bit lanes when
@@ -97,8 +99,8 @@ std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_
   return o;
 }
 
-std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_t count,
-                                          char* out, std::size_t& consumed) noexcept {
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_t count, char* out,
+                                          std::size_t& consumed) noexcept {
   std::size_t i = 0;
   std::size_t o = 0;
   for (; count - i >= 16; i += 16) {

@@ -69,9 +69,9 @@ std::size_t lower_two_byte_run_avx512vbmi(std::string_view text, std::size_t fro
 // sixteen while a block remains, as `encode_utf8_two_byte_units_ssse3`
 // does; `out` needs room for `utf8_size_bound(width, count)` bytes, which
 // covers the 64 bytes each block stores.
-std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_t count,
-                                          char* out, std::size_t& consumed) noexcept;
-std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_t count,
-                                          char* out, std::size_t& consumed) noexcept;
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_t count, char* out,
+                                          std::size_t& consumed) noexcept;
+std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_t count, char* out,
+                                          std::size_t& consumed) noexcept;
 
 }  // namespace corvane::scoring
