@@ -18,7 +18,9 @@ namespace {
 // Sixteen code points (no surrogates) in 32-bit lanes to UTF-8 with no
 // branch on any of their lengths: each lane is given all four bytes of the
 // longest form it may need, and one compress keeps the bytes its length
-// wants, packed, at `out`. Writes 64 bytes; gives how many count.
+// wants, packed, at `out`. Writes 64 bytes; gives how many count. Without
+// `kMayNeedFour` (units of two bytes) no lane is taken for four bytes.
+template <bool kMayNeedFour>
 inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
   const __m512i low6 = _mm512_set1_epi32(0x3F);
   const __m512i continuation = _mm512_set1_epi32(0x80);
@@ -26,12 +28,9 @@ inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
   const __m512i last = _mm512_or_si512(_mm512_and_si512(c, low6), continuation);
   const __m512i middle =
       _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 6), low6), continuation);
-  const __m512i upper =
-      _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 12), low6), continuation);
 
   const __mmask16 beyond_one = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7F));
   const __mmask16 beyond_two = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7FF));
-  const __mmask16 beyond_three = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0xFFFF));
 
   // Lead byte by length; the tail bytes follow in the lane's higher bytes.
   const __m512i two =
@@ -41,19 +40,24 @@ inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
       _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 12), _mm512_set1_epi32(0xE0)),
                       _mm512_slli_epi32(middle, 8)),
       _mm512_slli_epi32(last, 16));
-  const __m512i four = _mm512_or_si512(
-      _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 18), _mm512_set1_epi32(0xF0)),
-                      _mm512_slli_epi32(upper, 8)),
-      _mm512_or_si512(_mm512_slli_epi32(middle, 16), _mm512_slli_epi32(last, 24)));
   __m512i bytes = _mm512_mask_blend_epi32(beyond_one, c, two);
   bytes = _mm512_mask_blend_epi32(beyond_two, bytes, three);
-  bytes = _mm512_mask_blend_epi32(beyond_three, bytes, four);
 
   // Byte 4k of lane k always counts, byte 4k + j when the code point needs
   // more than j bytes.
-  const std::uint64_t keep = 0x1111111111111111u | _pdep_u64(beyond_one, 0x2222222222222222u) |
-                             _pdep_u64(beyond_two, 0x4444444444444444u) |
-                             _pdep_u64(beyond_three, 0x8888888888888888u);
+  std::uint64_t keep = 0x1111111111111111u | _pdep_u64(beyond_one, 0x2222222222222222u) |
+                       _pdep_u64(beyond_two, 0x4444444444444444u);
+  if constexpr (kMayNeedFour) {
+    const __mmask16 beyond_three = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0xFFFF));
+    const __m512i upper =
+        _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 12), low6), continuation);
+    const __m512i four = _mm512_or_si512(
+        _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 18), _mm512_set1_epi32(0xF0)),
+                        _mm512_slli_epi32(upper, 8)),
+        _mm512_or_si512(_mm512_slli_epi32(middle, 16), _mm512_slli_epi32(last, 24)));
+    bytes = _mm512_mask_blend_epi32(beyond_three, bytes, four);
+    keep |= _pdep_u64(beyond_three, 0x8888888888888888u);
+  }
   _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, bytes));
   return static_cast<std::size_t>(std::popcount(keep));
 }
@@ -87,13 +91,13 @@ std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_
     if (_mm512_test_epi16_mask(v, _mm512_set1_epi16(static_cast<short>(0xF800))) == 0) {
       o += encode_thirty_two_short(v, out + o);
     } else {
-      o += encode_sixteen(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)), out + o);
-      o += encode_sixteen(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(v, 1)), out + o);
+      o += encode_sixteen<false>(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)), out + o);
+      o += encode_sixteen<false>(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(v, 1)), out + o);
     }
   }
   for (; count - i >= 16; i += 16) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + i));
-    o += encode_sixteen(_mm512_cvtepu16_epi32(v), out + o);
+    o += encode_sixteen<false>(_mm512_cvtepu16_epi32(v), out + o);
   }
   consumed = i;
   return o;
@@ -104,7 +108,7 @@ std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_
   std::size_t i = 0;
   std::size_t o = 0;
   for (; count - i >= 16; i += 16) {
-    o += encode_sixteen(_mm512_loadu_si512(units + i), out + o);
+    o += encode_sixteen<true>(_mm512_loadu_si512(units + i), out + o);
   }
   consumed = i;
   return o;
