@@ -165,6 +165,8 @@ for (let cp = 0x80; cp < 0x800; ++cp) {
 // sequences outside it and looks up the ones inside.
 const longDirtyLow = new Uint8Array(32).fill(0xff);
 const longDirtyHigh = new Uint8Array(32);
+const longDirtyThirdLow = new Uint8Array(32).fill(0xff);
+const longDirtyThirdHigh = new Uint8Array(32);
 for (let cp = 0x800; cp < CODE_POINTS; ++cp) {
   if (cp >= 0xd800 && cp <= 0xdfff) continue;
   if ((simpleLower.get(cp) ?? cp) === cp) continue;
@@ -172,6 +174,9 @@ for (let cp = 0x800; cp < CODE_POINTS; ++cp) {
   const second = cp < 0x10000 ? 0x80 | ((cp >> 6) & 0x3f) : 0x80 | ((cp >> 12) & 0x3f);
   longDirtyLow[lead & 0x1f] = Math.min(longDirtyLow[lead & 0x1f], second);
   longDirtyHigh[lead & 0x1f] = Math.max(longDirtyHigh[lead & 0x1f], second);
+  const third = cp < 0x10000 ? 0x80 | (cp & 0x3f) : 0x80 | ((cp >> 6) & 0x3f);
+  longDirtyThirdLow[lead & 0x1f] = Math.min(longDirtyThirdLow[lead & 0x1f], third);
+  longDirtyThirdHigh[lead & 0x1f] = Math.max(longDirtyThirdHigh[lead & 0x1f], third);
 }
 
 const casedCount = cased.length;
@@ -180,7 +185,8 @@ const lowerBytes = lowerTables.index.length + lowerTables.blocks.length * BLOCK_
 const propertyBlockBytes = BLOCK_SIZE / PROPERTIES_PER_BYTE;
 const propertyBytes = propertyTables.index.length + propertyTables.blocks.length * propertyBlockBytes;
 const twoByteBytes = twoByte.length + dirtyLow.length + dirtyHigh.length;
-const longBytes = longDirtyLow.length + longDirtyHigh.length;
+const longBytes =
+  longDirtyLow.length + longDirtyHigh.length + longDirtyThirdLow.length + longDirtyThirdHigh.length;
 
 // ---- Write the C++ --------------------------------------------------------
 
@@ -269,6 +275,14 @@ out.push('};');
 out.push('');
 out.push('const unsigned char kLongDirtyHigh[32] = {');
 out.push(...columns(Array.from(longDirtyHigh), hex2));
+out.push('};');
+out.push('');
+out.push('const unsigned char kLongDirtyThirdLow[32] = {');
+out.push(...columns(Array.from(longDirtyThirdLow), hex2));
+out.push('};');
+out.push('');
+out.push('const unsigned char kLongDirtyThirdHigh[32] = {');
+out.push(...columns(Array.from(longDirtyThirdHigh), hex2));
 out.push('};');
 out.push('');
 out.push('}  // namespace corvane::scoring::case_data');

@@ -51,6 +51,10 @@ extern const unsigned char kTwoByteDirtyHigh[32];
 // unchanged.
 extern const unsigned char kLongDirtyLow[32];
 extern const unsigned char kLongDirtyHigh[32];
+// The same for the third byte: outside kLongDirtyThirdLow..High of its lead,
+// lowercasing leaves a sequence unchanged whatever its second byte.
+extern const unsigned char kLongDirtyThirdLow[32];
+extern const unsigned char kLongDirtyThirdHigh[32];
 
 inline unsigned properties_of(char32_t c) noexcept {
   const std::uint8_t packed =

@@ -7,7 +7,7 @@
 // `from` (a code point boundary) into out, as far as the input is made of
 // ASCII and of sequences of three or four bytes whose lowercase form has the
 // same length (most of them are their own lowercase form), and whole blocks
-// of V::kWidth bytes reach while a byte beyond the block remains, less a
+// of V::kWidth bytes reach while two bytes beyond the block remain, less a
 // sequence that the last block's end cuts. It stops before a two-byte
 // sequence, before a sequence whose lowercase form is shorter and before a
 // changing one that a block's end cuts (rare: capitals are few), returns the length
@@ -19,9 +19,10 @@
 // switching on their instruction set; everything has internal linkage.
 // Complexity: O(size) where size = text.size() - from: a fixed number of
 // vector operations per block, plus a table look-up for each sequence whose
-// lead and second byte fall in the generated ranges of case_data::
-// kLongDirtyLow/kLongDirtyHigh (letterlike symbols, fullwidth Latin and the
-// other cased blocks, and what shares a 64-code-point block with them).
+// second and third bytes fall in the generated ranges of its lead
+// (case_data::kLongDirtyLow/High and kLongDirtyThirdLow/High: letterlike
+// symbols, fullwidth Latin capitals and the other cased blocks, and what
+// shares both ranges with them).
 #pragma once
 
 #include <bit>
@@ -66,9 +67,14 @@ inline std::size_t lower_long_run(std::string_view text, std::size_t from, char*
   constexpr std::size_t width = V::kWidth;
   using case_data::kLongDirtyHigh;
   using case_data::kLongDirtyLow;
-  // The dirty ranges of leads 0xE0..0xEF and 0xF0..0xFF.
+  using case_data::kLongDirtyThirdHigh;
+  using case_data::kLongDirtyThirdLow;
+  // The dirty ranges of leads 0xE0..0xEF and 0xF0..0xFF, for the second and
+  // the third byte.
   const DirtyRange<V> e = dirty_range<V>(kLongDirtyLow, kLongDirtyHigh);
   const DirtyRange<V> f = dirty_range<V>(kLongDirtyLow + 16, kLongDirtyHigh + 16);
+  const DirtyRange<V> e3 = dirty_range<V>(kLongDirtyThirdLow, kLongDirtyThirdHigh);
+  const DirtyRange<V> f3 = dirty_range<V>(kLongDirtyThirdLow + 16, kLongDirtyThirdHigh + 16);
 
   const char* in = text.data() + from;
   const std::size_t size = text.size() - from;
@@ -77,19 +83,28 @@ inline std::size_t lower_long_run(std::string_view text, std::size_t from, char*
   // cuts is finished by the next block, whose first lanes then hold
   // continuation bytes, which no step below changes.
   std::size_t i = 0;
-  while (size - i > width) {
+  while (size - i > width + 1) {
     const auto block = V::load(in + i);
     const auto next = V::load(in + i + 1);
     const std::uint64_t long_leads = V::lanes(V::at_least(block, V::splat('\xE0')));
     const std::uint64_t two_byte_leads =
         V::lanes(V::at_least(block, V::splat('\xC0'))) & ~long_leads;
 
-    // Lanes whose lead and second byte fall in a dirty range.
+    // Lanes whose lead's second byte falls in its dirty range, and then
+    // (rarely needed, so only then) whose third byte does too: the third
+    // sets apart the fullwidth punctuation of CJK text from the fullwidth
+    // capitals beside it.
     const auto index = V::both(block, V::splat('\x0F'));
     const auto four = V::greater(block, V::splat('\xEF'));
     const auto low = V::select(four, V::look_up(f.low, index), V::look_up(e.low, index));
     const auto span = V::select(four, V::look_up(f.span, index), V::look_up(e.span, index));
     std::uint64_t dirty = V::lanes(V::at_most(V::subtract(next, low), span)) & long_leads;
+    if (dirty != 0) {
+      const auto third = V::load(in + i + 2);
+      const auto low3 = V::select(four, V::look_up(f3.low, index), V::look_up(e3.low, index));
+      const auto span3 = V::select(four, V::look_up(f3.span, index), V::look_up(e3.span, index));
+      dirty &= V::lanes(V::at_most(V::subtract(third, low3), span3));
+    }
 
     V::store(out + i, lower_ascii_lanes<V>(block));
     if (two_byte_leads != 0) {
