@@ -335,6 +335,43 @@ TEST(FixedWidthText, EncodesEveryMixOfLengthsAsUtf8) {
   }
 }
 
+TEST(FixedWidthText, LowersEveryLatin1UnitAsUtf8) {
+  using Lower = std::size_t (*)(const std::uint8_t*, std::size_t, char*, std::size_t&) noexcept;
+  struct Lowerer {
+    const char* name;
+    bool runs;
+    Lower lower;
+  };
+  const std::vector<Lowerer> lowerers = {
+#if defined(__x86_64__)
+      {"ssse3", cpu_features().ssse3, lower_latin1_units_ssse3},
+      {"avx512vbmi2", cpu_features().avx512vbmi2, lower_latin1_units_avx512vbmi2},
+#endif
+  };
+  // Every unit in every lane: all 256 values, rotated.
+  for (std::size_t shift = 0; shift < 64; ++shift) {
+    Units text;
+    for (std::size_t k = 0; k < 300 + shift; ++k) text.code_points += (k * 7 + shift) % 256;
+    const FixedWidthText view = text.view(1);
+    const Text expected = to_lower_full(text.utf8());
+    std::string out(2 * view.length, '\0');
+    out.resize(lower_latin1_into(view, 0, view.length, out.data()));
+    ASSERT_EQ(out, std::string_view(expected.data(), expected.size())) << shift;
+    for (const Lowerer& lowerer : lowerers) {
+      if (!lowerer.runs) continue;
+      std::string block(2 * view.length, '\0');
+      std::size_t consumed = 0;
+      block.resize(lowerer.lower(text.bytes.data(), view.length, block.data(), consumed));
+      Units head;
+      head.code_points = text.code_points.substr(0, consumed);
+      const Text head_lowered = to_lower_full(head.utf8());
+      ASSERT_EQ(block, std::string_view(head_lowered.data(), head_lowered.size()))
+          << lowerer.name << " " << shift;
+      ASSERT_LT(view.length - consumed, 32u) << lowerer.name;
+    }
+  }
+}
+
 TEST(FixedWidthText, FindsSurrogatesAnywhere) {
   for (const std::size_t length : {1, 255, 256, 257, 1000}) {
     for (const std::size_t at : {std::size_t{0}, length / 2, length - 1}) {

@@ -57,6 +57,21 @@ UnitsEncoder<Unit> units_encoder() noexcept {
   return chosen;
 }
 
+using Latin1Lowerer = std::size_t (*)(const std::uint8_t*, std::size_t, char*,
+                                      std::size_t&) noexcept;
+
+// The vector lowercasing of Latin-1 units, where the CPU has one.
+Latin1Lowerer latin1_lowerer() noexcept {
+#if defined(__x86_64__)
+  static const Latin1Lowerer chosen = cpu_features().avx512vbmi2 ? lower_latin1_units_avx512vbmi2
+                                      : cpu_features().ssse3     ? lower_latin1_units_ssse3
+                                                                 : nullptr;
+  return chosen;
+#else
+  return nullptr;
+#endif
+}
+
 template <class Unit>
 std::size_t encode_units(const Unit* units, std::size_t begin, std::size_t end,
                          char* out) noexcept {
@@ -138,6 +153,11 @@ std::size_t lower_latin1_into(const FixedWidthText& text, std::size_t begin, std
   const auto* in = static_cast<const unsigned char*>(text.data);
   std::size_t o = 0;
   std::size_t i = begin;
+  if (const Latin1Lowerer lower = latin1_lowerer()) {
+    std::size_t consumed = 0;
+    o = lower(in + i, end - i, out, consumed);
+    i += consumed;
+  }
   while (i < end) {
     const std::size_t run =
         lower_ascii_run<BaselineBytes>(reinterpret_cast<const char*>(in) + i, end - i, out + o);

@@ -80,6 +80,26 @@ inline std::size_t encode_thirty_two_short(__m512i c, char* out) noexcept {
 
 }  // namespace
 
+std::size_t lower_latin1_units_avx512vbmi2(const std::uint8_t* units, std::size_t count, char* out,
+                                           std::size_t& consumed) noexcept {
+  std::size_t i = 0;
+  std::size_t o = 0;
+  for (; count - i >= 32; i += 32) {
+    const __m512i c =
+        _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + i)));
+    // A..Z and U+00C0..U+00DE but U+00D7 move up by 0x20.
+    const __mmask32 capital = _mm512_cmple_epu16_mask(_mm512_sub_epi16(c, _mm512_set1_epi16('A')),
+                                                      _mm512_set1_epi16('Z' - 'A')) |
+                              (_mm512_cmple_epu16_mask(_mm512_sub_epi16(c, _mm512_set1_epi16(0xC0)),
+                                                       _mm512_set1_epi16(0x1E)) &
+                               _mm512_cmpneq_epi16_mask(c, _mm512_set1_epi16(0xD7)));
+    o += encode_thirty_two_short(_mm512_mask_add_epi16(c, capital, c, _mm512_set1_epi16(0x20)),
+                                 out + o);
+  }
+  consumed = i;
+  return o;
+}
+
 std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_t count, char* out,
                                           std::size_t& consumed) noexcept {
   std::size_t i = 0;

@@ -40,6 +40,13 @@ std::size_t lower_long_run_ssse3(std::string_view text, std::size_t from, char* 
 std::size_t encode_utf8_two_byte_units_ssse3(const std::uint16_t* units, std::size_t count,
                                              char* out, std::size_t& consumed) noexcept;
 
+// The full lowercase form of Latin-1 units as UTF-8 (`lower_latin1_into` in
+// scoring/unicode/fixed_width_text.h) in blocks of sixteen while a block
+// remains; sets `consumed` to the units converted and returns the bytes
+// written. `out` needs room for 2 * count bytes.
+std::size_t lower_latin1_units_ssse3(const std::uint8_t* units, std::size_t count, char* out,
+                                     std::size_t& consumed) noexcept;
+
 // AVX2 with BMI1 and BMI2.
 // `holds_surrogate` (scoring/unicode/fixed_width_text.h) for two- and
 // four-byte units.
@@ -73,5 +80,8 @@ std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_
                                           std::size_t& consumed) noexcept;
 std::size_t encode_utf8_units_avx512vbmi2(const std::uint32_t* units, std::size_t count, char* out,
                                           std::size_t& consumed) noexcept;
+// `lower_latin1_units_ssse3` in blocks of thirty-two.
+std::size_t lower_latin1_units_avx512vbmi2(const std::uint8_t* units, std::size_t count, char* out,
+                                           std::size_t& consumed) noexcept;
 
 }  // namespace corvane::scoring

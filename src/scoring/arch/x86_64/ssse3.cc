@@ -91,7 +91,56 @@ std::size_t encode_four_units(__m128i v, unsigned index, char* out) noexcept {
   return kWidePackTable.length[index];
 }
 
+// The UTF-8 bytes of eight units below U+0800 (16-bit lanes of `v`), packed,
+// at `out`; gives how many. Writes 16 bytes.
+inline std::size_t encode_eight_short(__m128i v, char* out) noexcept {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x80)), zero);
+  const unsigned ascii_bits =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, zero))) & 0xFF;
+  if (ascii_bits == 0xFF) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, zero));
+    return 8;
+  }
+  // First byte: the unit itself where ASCII, else 0xC0 | (c >> 6); second
+  // byte 0x80 | (c & 0x3F); interleaved by putting the second above.
+  const __m128i lead = _mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(0xC0));
+  const __m128i first = _mm_or_si128(_mm_and_si128(ascii, v), _mm_andnot_si128(ascii, lead));
+  const __m128i second = _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
+  const __m128i pairs = _mm_or_si128(first, _mm_slli_epi16(second, 8));
+  const __m128i shuffle =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPackTable.shuffle[ascii_bits]));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(pairs, shuffle));
+  return kPackTable.length[ascii_bits];
+}
+
+// The lanes of `v` (16-bit) in lo..hi, all ones where they are.
+inline __m128i in_range(__m128i v, short lo, short span) noexcept {
+  return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, _mm_set1_epi16(lo)), _mm_set1_epi16(span)),
+                         _mm_setzero_si128());
+}
+
 }  // namespace
+
+std::size_t lower_latin1_units_ssse3(const std::uint8_t* units, std::size_t count, char* out,
+                                     std::size_t& consumed) noexcept {
+  const __m128i zero = _mm_setzero_si128();
+  std::size_t i = 0;
+  std::size_t o = 0;
+  for (; count - i >= 16; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+    for (const __m128i v : {_mm_unpacklo_epi8(bytes, zero), _mm_unpackhi_epi8(bytes, zero)}) {
+      // A..Z and U+00C0..U+00DE but U+00D7 move up by 0x20.
+      const __m128i capital = _mm_or_si128(
+          in_range(v, 'A', 'Z' - 'A'),
+          _mm_andnot_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(0xD7)), in_range(v, 0xC0, 0x1E)));
+      o += encode_eight_short(_mm_add_epi16(v, _mm_and_si128(capital, _mm_set1_epi16(0x20))),
+                              out + o);
+    }
+  }
+  consumed = i;
+  return o;
+}
 
 std::size_t encode_utf8_two_byte_units_ssse3(const std::uint16_t* units, std::size_t count,
                                              char* out, std::size_t& consumed) noexcept {
@@ -115,26 +164,7 @@ std::size_t encode_utf8_two_byte_units_ssse3(const std::uint16_t* units, std::si
       i += 8;
       continue;
     }
-    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x80)), zero);
-    const unsigned ascii_bits =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, zero))) & 0xFF;
-    if (ascii_bits == 0xFF) {
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + o), _mm_packus_epi16(v, zero));
-      o += 8;
-      i += 8;
-      continue;
-    }
-    // First byte: the unit itself where ASCII, else 0xC0 | (c >> 6); second
-    // byte 0x80 | (c & 0x3F); interleaved by putting the second above.
-    const __m128i lead = _mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(0xC0));
-    const __m128i first = _mm_or_si128(_mm_and_si128(ascii, v), _mm_andnot_si128(ascii, lead));
-    const __m128i second =
-        _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
-    const __m128i pairs = _mm_or_si128(first, _mm_slli_epi16(second, 8));
-    const __m128i shuffle =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(kPackTable.shuffle[ascii_bits]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), _mm_shuffle_epi8(pairs, shuffle));
-    o += kPackTable.length[ascii_bits];
+    o += encode_eight_short(v, out + o);
     i += 8;
   }
   consumed = i;
