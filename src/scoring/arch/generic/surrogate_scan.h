@@ -18,9 +18,9 @@ template <class Unit>
 bool any_surrogate(const Unit* units, std::size_t length) noexcept {
   // Blocks without an early exit inside, so that the compiler vectorises
   // them; a surrogate ends the scan at its block.
-  constexpr std::size_t kBlock = 256;
-  for (std::size_t i = 0; i < length; i += kBlock) {
-    const std::size_t end = length - i < kBlock ? length : i + kBlock;
+  constexpr std::size_t block = 256;
+  for (std::size_t i = 0; i < length; i += block) {
+    const std::size_t end = length - i < block ? length : i + block;
     bool found = false;
     for (std::size_t k = i; k < end; ++k) {
       found |= (static_cast<std::uint32_t>(units[k]) & 0xFFFFF800u) == 0xD800u;

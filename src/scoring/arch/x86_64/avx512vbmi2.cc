@@ -19,8 +19,8 @@ namespace {
 // branch on any of their lengths: each lane is given all four bytes of the
 // longest form it may need, and one compress keeps the bytes its length
 // wants, packed, at `out`. Writes 64 bytes; gives how many count. Without
-// `kMayNeedFour` (units of two bytes) no lane is taken for four bytes.
-template <bool kMayNeedFour>
+// `MayNeedFour` (units of two bytes) no lane is taken for four bytes.
+template <bool MayNeedFour>
 inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
   const __m512i low6 = _mm512_set1_epi32(0x3F);
   const __m512i continuation = _mm512_set1_epi32(0x80);
@@ -47,7 +47,7 @@ inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
   // more than j bytes.
   std::uint64_t keep = 0x1111111111111111u | _pdep_u64(beyond_one, 0x2222222222222222u) |
                        _pdep_u64(beyond_two, 0x4444444444444444u);
-  if constexpr (kMayNeedFour) {
+  if constexpr (MayNeedFour) {
     const __mmask16 beyond_three = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0xFFFF));
     const __m512i upper =
         _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 12), low6), continuation);
