@@ -34,6 +34,8 @@
 
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"
+#elif defined(__aarch64__)
+#include "scoring/arch/aarch64/entry_points.h"
 #endif
 
 namespace corvane::fuzz {
@@ -170,6 +172,9 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
     expect("prefiltered_search_avx512bw",
            scoring::prefiltered_search_avx512bw(h, last, x, m, rare));
   }
+#elif defined(__aarch64__)
+  if (last + 1 >= 16)
+    expect("prefiltered_search_neon", scoring::prefiltered_search_neon(h, last, x, m, rare));
 #endif
 }
 

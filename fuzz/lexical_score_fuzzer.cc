@@ -27,6 +27,8 @@
 
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"
+#elif defined(__aarch64__)
+#include "scoring/arch/aarch64/entry_points.h"
 #endif
 
 namespace corvane::fuzz {
@@ -41,7 +43,7 @@ CodePoints check_lowercase(std::string_view label, std::string_view utf8,
   return lowered;
 }
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__aarch64__)
 std::size_t utf8_length(char32_t cp) {
   return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
 }
@@ -77,6 +79,15 @@ void check_lower_runs(std::string_view text, const CodePoints& code_points,
     }
   };
   Text out(rest, '\0');
+#if defined(__aarch64__)
+  const std::size_t ascii = scoring::lower_ascii_run_neon(text.data() + from, rest, out.data());
+  std::size_t prefix = 0;
+  while (prefix < rest && static_cast<unsigned char>(text[from + prefix]) < 0x80) ++prefix;
+  if (ascii != prefix) report_mismatch("lower_ascii_run_neon: prefix length", {{"text", text}});
+  expect("lower_ascii_run_neon", ascii, out);
+  expect("lower_two_byte_run_neon", scoring::lower_two_byte_run_neon(text, from, out.data()), out);
+  expect("lower_long_run_neon", scoring::lower_long_run_neon(text, from, out.data()), out);
+#else
   if (scoring::cpu_features().avx2) {
     const std::size_t ascii = scoring::lower_ascii_run_avx2(text.data() + from, rest, out.data());
     std::size_t prefix = 0;
@@ -94,6 +105,7 @@ void check_lower_runs(std::string_view text, const CodePoints& code_points,
     expect("lower_two_byte_run_ssse3", scoring::lower_two_byte_run_ssse3(text, from, out.data()),
            out);
   }
+#endif
 }
 #endif
 
@@ -171,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CodePoints lowered_text =
       check_lowercase("to_lower_full of the text", text, text_code_points);
   check_lowercase("to_lower_full of the query", query, query_code_points);
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__aarch64__)
   // From the start, and from the middle code point.
   check_lower_runs(text, text_code_points, lowered_text, 0);
   check_lower_runs(text, text_code_points, lowered_text, text_code_points.size() / 2);

@@ -18,4 +18,18 @@ std::optional<ShortWordHits> short_input_hits(std::string_view text,
 
 }  // namespace corvane::scoring
 
-#endif  // defined(__x86_64__)
+#elif defined(__aarch64__)
+
+#include "scoring/arch/aarch64/entry_points.h"
+
+namespace corvane::scoring {
+
+// NEON is the baseline: nothing to choose.
+std::optional<ShortWordHits> short_input_hits(std::string_view text,
+                                              std::string_view query) noexcept {
+  return short_input_hits_neon(text, query);
+}
+
+}  // namespace corvane::scoring
+
+#endif

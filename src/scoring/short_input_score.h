@@ -10,9 +10,9 @@
 // nothing (and the general scoring must serve) in the rare case that the
 // lowercased text outgrows kShortInputBytes. It allocates nothing, keeps
 // nothing, and runs the kernel (scoring/arch/generic/short_input_kernel.h)
-// for the widest vector unit of the running CPU (`cpu_features()`). Where the
-// project has no vector code (`kHasShortInputPath` false) `fits_short_input`
-// is always false.
+// for the widest vector unit of the running CPU (`cpu_features()`; NEON on
+// AArch64). Where the project has no vector code (`kHasShortInputPath`
+// false) `fits_short_input` is always false.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@ struct ShortWordHits {
 
 constexpr std::size_t kShortInputBytes = 64;
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__aarch64__)
 inline constexpr bool kHasShortInputPath = true;
 #else
 inline constexpr bool kHasShortInputPath = false;

@@ -15,9 +15,11 @@
 
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"
+#elif defined(__aarch64__)
+#include "scoring/arch/aarch64/entry_points.h"
 #endif
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__aarch64__)
 
 namespace corvane::scoring {
 namespace {
@@ -36,9 +38,13 @@ void PrintTo(const Implementation& implementation, std::ostream* out) {
 }
 
 std::vector<Implementation> implementations() {
+#if defined(__x86_64__)
   return {{"dispatched", short_input_hits, true},
           {"sse2", short_input_hits_sse2, true},
           {"avx2", short_input_hits_avx2, cpu_features().avx2}};
+#else
+  return {{"dispatched", short_input_hits, true}, {"neon", short_input_hits_neon, true}};
+#endif
 }
 
 // The counts as the score defines them: the whole text lowercased, each
@@ -150,4 +156,4 @@ INSTANTIATE_TEST_SUITE_P(Implementations, ShortInput, testing::ValuesIn(implemen
 }  // namespace
 }  // namespace corvane::scoring
 
-#endif  // defined(__x86_64__)
+#endif  // defined(__x86_64__) || defined(__aarch64__)

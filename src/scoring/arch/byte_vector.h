@@ -8,22 +8,24 @@
 // trait's own (a mask register) that every operation taking a comparison's
 // result takes as well. Operations are static, constant time, and never
 // read or write outside the bytes they are given. Each instruction set has
-// exactly one trait (arch/portable/, arch/x86_64/); each kernel names the
-// concept it needs:
+// exactly one trait (arch/portable/, arch/x86_64/, arch/aarch64/); each
+// kernel names the concept it needs:
 // - `ByteVector`: `splat(b)` (every lane b), `load(p)` and `store(p, v)`
 //   (unaligned), `either` and `both` (or, and), `in_range(v, lo, hi)` (the
 //   lanes whose byte b has lo <= b <= hi, for 0 < lo <= hi < 0x80; lanes
 //   holding 0x80 or more may give anything) and `ascii_prefix(v)` (the
 //   number of leading lanes below 0x80).
 // - `ComparingByteVector` adds `equal(a, b)`, `both` and `either` of masks,
-//   and `lanes(m)` (one bit per lane, lane 0 lowest, as a 64-bit integer).
+//   and `lanes(m)` (one bit per lane, lane 0 lowest, as a 64-bit integer;
+//   where masks are vectors, each lane's high bit, so that it also tells
+//   which lanes of any vector hold 0x80 or more).
 // - `PartialLoadByteVector` adds `load_partial(p, size)`: p[0, size) for
 //   size <= width in the low lanes and zero above, reading nothing past
 //   p + size.
 // - `ShuffleByteVector` adds what the two-byte lowercase loop needs:
 //   `table16(p)` (the 16 bytes at p in every 16-byte lane), `look_up(table,
-//   index)` (lane-wise table[index] for indexes below 16, zero for 0x80 and
-//   up), `high_nibbles` (each byte shifted right by four), `add` and
+//   index)` (lane-wise table[index & 0x0F] for indexes below 0x80, zero for
+//   0x80 and up), `high_nibbles` (each byte shifted right by four), `add` and
 //   `subtract` (lane-wise modulo 256), `saturating_add` (unsigned),
 //   `unless(mask, v)` (v where mask is clear, else zero), `select(mask, a,
 //   b)`, `greater` (signed), `at_least` and `at_most` (unsigned) and

@@ -19,6 +19,8 @@
 
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"
+#elif defined(__aarch64__)
+#include "scoring/arch/aarch64/entry_points.h"
 #endif
 
 namespace corvane::scoring {
@@ -323,6 +325,8 @@ TEST(PrefilteredSearch, VectorSearchesMatchTheByteLoop) {
   searches.emplace_back(prefiltered_search_sse2, 16);
   if (cpu_features().avx2) searches.emplace_back(prefiltered_search_avx2, 32);
   if (cpu_features().avx512bw) searches.emplace_back(prefiltered_search_avx512bw, 64);
+#elif defined(__aarch64__)
+  searches.emplace_back(prefiltered_search_neon, 16);
 #endif
   for (int round = 0; round < 3000; ++round) {
     const std::string_view alphabet = round % 3 == 0 ? "ab" : round % 3 == 1 ? "abc" : "abcdefgh";

@@ -6,6 +6,8 @@
 
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"
+#elif defined(__aarch64__)
+#include "scoring/arch/aarch64/entry_points.h"
 #endif
 
 namespace corvane::scoring {
@@ -83,6 +85,8 @@ PrefilteredSearch prefiltered_search_for(std::size_t window_starts) noexcept {
   if (window_starts >= 64 && cpu.avx512bw) return prefiltered_search_avx512bw;
   if (window_starts >= 32 && cpu.avx2) return prefiltered_search_avx2;
   if (window_starts >= 16) return prefiltered_search_sse2;
+#elif defined(__aarch64__)
+  if (window_starts >= 16) return prefiltered_search_neon;
 #else
   static_cast<void>(window_starts);
 #endif

@@ -16,10 +16,11 @@
 // `prefiltered_search_for` gives the fastest implementation for the running
 // CPU (`cpu_features()`) and the number of window starts: the vector
 // kernel (scoring/arch/generic/prefilter_kernel.h) for AVX-512BW, AVX2 or
-// SSE2 on x86-64, the byte loop `prefiltered_search_bytewise` elsewhere
-// and for very short haystacks. All give identical results (the
-// same candidates are verified, tightening at the same one), read only
-// haystack[0, last + m) and needle[0, m), and keep no state between calls.
+// SSE2 on x86-64, NEON on AArch64, the byte loop
+// `prefiltered_search_bytewise` elsewhere and for very short haystacks. All
+// give identical results (the same candidates are verified, tightening at
+// the same one), read only haystack[0, last + m) and needle[0, m), and keep
+// no state between calls.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,8 @@
 
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"
+#elif defined(__aarch64__)
+#include "scoring/arch/aarch64/entry_points.h"
 #endif
 
 namespace corvane::scoring {
@@ -23,6 +25,11 @@ LowerRuns choose_lower_runs(const CpuFeatures& cpu) noexcept {
     return {lower_ascii_run_avx2, 128, lower_two_byte_run_avx2, 32, lower_long_run_avx2, 32};
   }
   if (cpu.ssse3) return {nullptr, 0, lower_two_byte_run_ssse3, 16, lower_long_run_ssse3, 16};
+#elif defined(__aarch64__)
+  // NEON is the baseline: the ASCII loop is inlined, and every CPU has the
+  // table look-up.
+  static_cast<void>(cpu);
+  return {nullptr, 0, lower_two_byte_run_neon, 16, lower_long_run_neon, 16};
 #else
   static_cast<void>(cpu);
 #endif

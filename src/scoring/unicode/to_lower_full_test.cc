@@ -25,6 +25,8 @@
 #endif
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"
+#elif defined(__aarch64__)
+#include "scoring/arch/aarch64/entry_points.h"
 #endif
 
 namespace corvane::scoring {
@@ -248,6 +250,8 @@ TEST(AsciiLowerKernel, Avx2MatchesBytewise) {
   if (!cpu_features().avx2) GTEST_SKIP() << "no AVX2";
   check_ascii_run(lower_ascii_run_avx2);
 }
+#elif defined(__aarch64__)
+TEST(AsciiLowerKernel, NeonMatchesBytewise) { check_ascii_run(lower_ascii_run_neon); }
 #endif
 
 // Where the two-byte vector loop may stop: too near the end for a block
@@ -482,6 +486,16 @@ TEST(TwoByteLower, Ssse3MatchesNaive) {
   check_capitals_in_every_lane(lower_two_byte_run_ssse3, 16);
   check_seeded_prose(lower_two_byte_run_ssse3, 16);
 }
+#elif defined(__aarch64__)
+TEST(TwoByteLower, NeonSettlesSigmasLikeNaive) {
+  check_sigma_neighbours(lower_two_byte_run_neon, 16);
+}
+
+TEST(TwoByteLower, NeonMatchesNaive) {
+  check_two_byte_run(lower_two_byte_run_neon, 16);
+  check_capitals_in_every_lane(lower_two_byte_run_neon, 16);
+  check_seeded_prose(lower_two_byte_run_neon, 16);
+}
 #endif
 
 // Every code point of three bytes and those of four in the cased blocks and
@@ -508,7 +522,7 @@ std::string every_long_code_point(std::size_t shift) {
   return utf8(text);
 }
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__aarch64__)
 TEST(LongLower, MatchesNaive) {
   const struct {
     const char* name;
@@ -516,9 +530,13 @@ TEST(LongLower, MatchesNaive) {
     std::size_t width;
     bool present;
   } runs[] = {
+#if defined(__x86_64__)
       {"ssse3", lower_long_run_ssse3, 16, cpu_features().ssse3},
       {"avx2", lower_long_run_avx2, 32, cpu_features().avx2},
       {"avx512bw", lower_long_run_avx512bw, 64, cpu_features().avx512bw},
+#else
+      {"neon", lower_long_run_neon, 16, true},
+#endif
   };
   for (const auto& r : runs) {
     if (!r.present) continue;
