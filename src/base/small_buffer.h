@@ -24,7 +24,7 @@ class SmallBuffer {
   SmallBuffer(const SmallBuffer&) = delete;
   SmallBuffer& operator=(const SmallBuffer&) = delete;
   ~SmallBuffer() {
-    if (data_ != inline_) release_allocation(data_);
+    if (data_ != inline_.values) release_allocation(data_);
   }
 
   T* data() noexcept { return data_; }
@@ -35,15 +35,21 @@ class SmallBuffer {
     std::size_t wanted = capacity_ * 2 > count ? capacity_ * 2 : count;
     T* fresh = AbortingAllocator<T>().allocate(wanted);
     if (keep != 0) std::memcpy(fresh, data_, keep * sizeof(T));
-    if (data_ != inline_) release_allocation(data_);
+    if (data_ != inline_.values) release_allocation(data_);
     data_ = fresh;
     capacity_ = wanted;
     return data_;
   }
 
  private:
-  T inline_[N];
-  T* data_ = inline_;
+  // A union with a constructor of its own leaves the values unconstructed,
+  // as the contract says, even for a `T` with default member initialisers.
+  union Inline {
+    Inline() noexcept {}
+    T values[N];
+  };
+  Inline inline_;
+  T* data_ = inline_.values;
   std::size_t capacity_ = N;
 };
 

@@ -73,27 +73,27 @@ struct FixedWidthPieces {
 // units, and lowercases it into UTF-8.
 template <class Pieces>
 float piecewise_hit_ratio(Pieces text, std::string_view query) {
-  // Each word is lowercased once, by itself, into one pool.
-  std::size_t count = 0;
-  for_each_word(query, [&](std::string_view) { ++count; });
-  if (count == 0) return 0.0f;
-
-  // Each lowercased word is prepared for searching once, not per piece.
+  // Each word is lowercased once, by itself, into one pool, and prepared
+  // for searching once, not per piece, in one pass over the query.
   SmallBuffer<Needle, 16> words;
-  words.grow(count);
   SmallBuffer<char, 256> pool;
-  // Per word at most lowered_size_bound(length) bytes; summed over words.
-  // The pool does not move once filled: the needles view it.
-  pool.grow(query.size() + query.size() / 2 + 4 * count);
+  // Per word at most lowered_size_bound(length) bytes; summed over the
+  // words, at most 1.5 times the query and 4 bytes for each of at most
+  // (size + 1) / 2 words. The pool does not move once filled: the needles
+  // view it.
+  pool.grow(query.size() + query.size() / 2 + 2 * query.size() + 4);
   std::size_t used = 0;
   std::size_t longest = 0;
-  std::size_t index = 0;
+  std::size_t count = 0;
   for_each_word(query, [&](std::string_view word) {
     const std::size_t length = to_lower_full_into(word, pool.data() + used);
-    std::construct_at(words.data() + index++, std::string_view(pool.data() + used, length));
+    std::construct_at(words.grow(count + 1, count) + count,
+                      std::string_view(pool.data() + used, length));
+    ++count;
     used += length;
     if (length > longest) longest = length;
   });
+  if (count == 0) return 0.0f;
 
   // Words still missing sit in words[0, missing); a found one swaps out.
   std::size_t missing = count;
@@ -114,9 +114,11 @@ float piecewise_hit_ratio(Pieces text, std::string_view query) {
   // the text, so the whole search stays linear for any word length.
   // (Every unit gives at least one lowercased byte.)
   const std::size_t piece = text.piece_size() > 2 * overlap ? text.piece_size() : 2 * overlap;
-  SmallBuffer<char, 512> buffer;
-  // Room for the usual piece and its overlap, made once.
-  buffer.grow(overlap + text.lowered_bound(piece + kBoundarySearchBytes) + 4);
+  // Room for the usual piece (or the whole text, when that is shorter) and
+  // its overlap, made once: on the stack for texts of a few KiB.
+  SmallBuffer<char, 4096> buffer;
+  const std::size_t usual = piece + kBoundarySearchBytes;
+  buffer.grow(overlap + text.lowered_bound(text.size() < usual ? text.size() : usual) + 4);
   std::size_t filled = 0;
   std::size_t at = 0;
   while (at < text.size() && missing != 0) {
