@@ -140,7 +140,13 @@ bool holds_surrogate(const FixedWidthText& text) noexcept {
                : holds_surrogate_avx2(static_cast<const std::uint32_t*>(text.data), text.length);
   }
 #endif
-  return with_units(text, [&](const auto* units) { return any_surrogate(units, text.length); });
+  return with_units(text, [&](const auto* units) {
+    if constexpr (sizeof(*units) == 1) {
+      return false;
+    } else {
+      return any_surrogate(units, text.length);
+    }
+  });
 }
 
 std::size_t encode_utf8_into(const FixedWidthText& text, std::size_t begin, std::size_t end,

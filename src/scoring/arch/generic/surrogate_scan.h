@@ -5,7 +5,7 @@
 // Contract: `any_surrogate(units, length)` reads units[0, length) and is
 // true when one of them lies in U+D800..U+DFFF. Internal linkage, so that
 // each instruction set's file may include it inside its target region.
-// Complexity: O(length); a surrogate ends the scan within 256 units.
+// Complexity: O(length); a surrogate ends the scan within 512 units.
 #pragma once
 
 #include <cstddef>
@@ -18,12 +18,15 @@ template <class Unit>
 bool any_surrogate(const Unit* units, std::size_t length) noexcept {
   // Blocks without an early exit inside, so that the compiler vectorises
   // them; a surrogate ends the scan at its block.
-  constexpr std::size_t block = 256;
+  // The test stays in the unit's own width, so that a vector holds as many
+  // units as it can.
+  constexpr std::size_t block = 512;
+  constexpr Unit high_bits = static_cast<Unit>(~Unit{0x7FF});
   for (std::size_t i = 0; i < length; i += block) {
     const std::size_t end = length - i < block ? length : i + block;
     bool found = false;
     for (std::size_t k = i; k < end; ++k) {
-      found |= (static_cast<std::uint32_t>(units[k]) & 0xFFFFF800u) == 0xD800u;
+      found |= static_cast<Unit>(units[k] & high_bits) == Unit{0xD800};
     }
     if (found) return true;
   }
