@@ -15,8 +15,9 @@ CpuFeatures read_cpu_features() noexcept {
               __builtin_cpu_supports("bmi2"),
       .avx512bw = avx512bw,
       .avx512vbmi = avx512bw && __builtin_cpu_supports("avx512vbmi"),
-      .avx512vbmi2 = avx512bw && __builtin_cpu_supports("avx512vbmi2") &&
-                     __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2"),
+      .avx512vbmi2 = avx512bw && __builtin_cpu_supports("avx512vbmi") &&
+                     __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi") &&
+                     __builtin_cpu_supports("bmi2"),
   };
 #else
   return {};

@@ -16,7 +16,7 @@ struct CpuFeatures {
   bool avx2;         // AVX2 with BMI1 and BMI2, as every CPU with AVX2 has them
   bool avx512bw;     // AVX-512 F and BW
   bool avx512vbmi;   // AVX-512 F, BW and VBMI
-  bool avx512vbmi2;  // AVX-512 F, BW and VBMI2, with BMI1 and BMI2
+  bool avx512vbmi2;  // AVX-512 F, BW, VBMI and VBMI2, with BMI1 and BMI2
 };
 
 namespace cpu_features_detail {

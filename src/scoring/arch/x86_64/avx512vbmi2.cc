@@ -1,5 +1,5 @@
-// The UTF-8 encoders for AVX-512 F, BW and VBMI2 (for its byte compress),
-// compiled for them whatever the build's baseline.
+// The UTF-8 encoders for AVX-512 F, BW, VBMI (for its multishift) and VBMI2
+// (for its byte compress), compiled for them whatever the build's baseline.
 #include <immintrin.h>
 
 #include <bit>
@@ -8,9 +8,9 @@
 #include "scoring/arch/target_region.h"
 #include "scoring/arch/x86_64/entry_points.h"
 
-// Everything defined from here on is compiled for AVX-512 with VBMI2 and
+// Everything defined from here on is compiled for AVX-512 with VBMI, VBMI2 and
 // BMI2. The headers above stay at the baseline.
-CORVANE_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")
+CORVANE_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")
 
 namespace corvane::scoring {
 namespace {
@@ -20,26 +20,31 @@ namespace {
 // longest form it may need, and one compress keeps the bytes its length
 // wants, packed, at `out`. Writes 64 bytes; gives how many count. Without
 // `MayNeedFour` (units of two bytes) no lane is taken for four bytes.
+// Per 32-bit lane, the bit offsets within the lane's 64-bit word at which
+// one multishift picks each byte of a form: lane 0 of the word at bit 0,
+// lane 1 at bit 32. `or` and `and` finish each byte: its bits, its marker.
+constexpr long long form_offsets(unsigned b0, unsigned b1, unsigned b2, unsigned b3) {
+  const unsigned long long lane = b0 | (b1 << 8) | (b2 << 16) | (std::uint64_t{b3} << 24);
+  const unsigned long long high =
+      (b0 + 32) | ((b1 + 32) << 8) | ((b2 + 32) << 16) | (std::uint64_t{b3 + 32} << 24);
+  return static_cast<long long>(lane | (high << 32));
+}
+
+// The form of each lane given by `offsets`, with the bits `keep` of each
+// byte and the marker bits `mark` (one value per 32-bit lane).
+inline __m512i utf8_form(__m512i c, long long offsets, int keep, int mark) noexcept {
+  const __m512i picked = _mm512_multishift_epi64_epi8(_mm512_set1_epi64(offsets), c);
+  // (picked & keep) | mark.
+  return _mm512_ternarylogic_epi32(picked, _mm512_set1_epi32(keep), _mm512_set1_epi32(mark), 0xEA);
+}
+
 template <bool MayNeedFour>
 inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
-  const __m512i low6 = _mm512_set1_epi32(0x3F);
-  const __m512i continuation = _mm512_set1_epi32(0x80);
-  // The continuation bytes of the last six, twelve and eighteen bits.
-  const __m512i last = _mm512_or_si512(_mm512_and_si512(c, low6), continuation);
-  const __m512i middle =
-      _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 6), low6), continuation);
-
   const __mmask16 beyond_one = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7F));
   const __mmask16 beyond_two = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7FF));
-
-  // Lead byte by length; the tail bytes follow in the lane's higher bytes.
-  const __m512i two =
-      _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 6), _mm512_set1_epi32(0xC0)),
-                      _mm512_slli_epi32(last, 8));
-  const __m512i three = _mm512_or_si512(
-      _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 12), _mm512_set1_epi32(0xE0)),
-                      _mm512_slli_epi32(middle, 8)),
-      _mm512_slli_epi32(last, 16));
+  // Lead byte first, the continuation bytes in the lane's higher bytes.
+  const __m512i two = utf8_form(c, form_offsets(6, 0, 0, 0), 0x3F1F, 0x80C0);
+  const __m512i three = utf8_form(c, form_offsets(12, 6, 0, 0), 0x3F3F0F, 0x8080E0);
   __m512i bytes = _mm512_mask_blend_epi32(beyond_one, c, two);
   bytes = _mm512_mask_blend_epi32(beyond_two, bytes, three);
 
@@ -49,12 +54,8 @@ inline std::size_t encode_sixteen(__m512i c, char* out) noexcept {
                        _pdep_u64(beyond_two, 0x4444444444444444u);
   if constexpr (MayNeedFour) {
     const __mmask16 beyond_three = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0xFFFF));
-    const __m512i upper =
-        _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(c, 12), low6), continuation);
-    const __m512i four = _mm512_or_si512(
-        _mm512_or_si512(_mm512_or_si512(_mm512_srli_epi32(c, 18), _mm512_set1_epi32(0xF0)),
-                        _mm512_slli_epi32(upper, 8)),
-        _mm512_or_si512(_mm512_slli_epi32(middle, 16), _mm512_slli_epi32(last, 24)));
+    const __m512i four =
+        utf8_form(c, form_offsets(18, 12, 6, 0), 0x3F3F3F07, static_cast<int>(0x808080F0u));
     bytes = _mm512_mask_blend_epi32(beyond_three, bytes, four);
     keep |= _pdep_u64(beyond_three, 0x8888888888888888u);
   }

@@ -71,7 +71,7 @@ PrefilterResult prefiltered_search_avx512bw(const unsigned char* haystack, std::
 std::size_t lower_two_byte_run_avx512vbmi(std::string_view text, std::size_t from,
                                           char* out) noexcept;
 
-// AVX-512 F, BW and VBMI2, with BMI1 and BMI2.
+// AVX-512 F, BW, VBMI and VBMI2, with BMI1 and BMI2.
 // The UTF-8 form of two- or four-byte units (no surrogates) in blocks of
 // sixteen while a block remains, as `encode_utf8_two_byte_units_ssse3`
 // does; `out` needs room for `utf8_size_bound(width, count)` bytes, which
