@@ -7,8 +7,10 @@
 // (`decode_lenient`), so every input gives two well-formed texts. Checked
 // against the model: the score bit for bit, or the refusal with its display
 // text; the lowercased form of both texts; the query's words and its trimmed
-// form; that a score lies in [0, 1]; and each vector lowercase loop that the
-// CPU supports, called directly, against the model's lowercase form.
+// form; that a score lies in [0, 1]; that the text and query held as code
+// points of every width that fits them score as their UTF-8 forms do; and
+// each vector lowercase loop that the CPU supports, called directly, against
+// the model's lowercase form.
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -22,6 +24,7 @@
 #include "scoring/arch/cpu_features.h"
 #include "scoring/lexical_score.h"
 #include "scoring/testing/testing.h"
+#include "scoring/unicode/fixed_width_text.h"
 #include "scoring/unicode/to_lower_full.h"
 #include "scoring/white_space.h"
 
@@ -96,6 +99,11 @@ void check_lower_runs(std::string_view text, const CodePoints& code_points,
     expect("lower_ascii_run_avx2", ascii, out);
     expect("lower_two_byte_run_avx2", scoring::lower_two_byte_run_avx2(text, from, out.data()),
            out);
+    expect("lower_long_run_avx2", scoring::lower_long_run_avx2(text, from, out.data()), out);
+  }
+  if (scoring::cpu_features().avx512bw) {
+    expect("lower_long_run_avx512bw", scoring::lower_long_run_avx512bw(text, from, out.data()),
+           out);
   }
   if (scoring::cpu_features().avx512vbmi) {
     expect("lower_two_byte_run_avx512vbmi",
@@ -104,6 +112,7 @@ void check_lower_runs(std::string_view text, const CodePoints& code_points,
   if (scoring::cpu_features().ssse3) {
     expect("lower_two_byte_run_ssse3", scoring::lower_two_byte_run_ssse3(text, from, out.data()),
            out);
+    expect("lower_long_run_ssse3", scoring::lower_long_run_ssse3(text, from, out.data()), out);
   }
 #endif
 }
@@ -164,6 +173,39 @@ void check_score(std::string_view text, const CodePoints& text_code_points, std:
   if (std::bit_cast<std::uint32_t>(score) != std::bit_cast<std::uint32_t>(*want) ||
       !(score >= 0.0f && score <= 1.0f)) {
     report_mismatch("score", {{"text", text}, {"query", query}});
+  }
+
+  // The same text and query held as fixed-width code points, as the
+  // interpreter holds strings, in every width that holds them.
+  const auto widest = [](const CodePoints& cps) {
+    char32_t most = 0;
+    for (const char32_t cp : cps) most = std::max(most, cp);
+    return most;
+  };
+  const char32_t most = std::max(widest(text_code_points), widest(query_code_points));
+  const Vector<std::uint8_t> text1(text_code_points.begin(), text_code_points.end());
+  const Vector<std::uint8_t> query1(query_code_points.begin(), query_code_points.end());
+  const Vector<std::uint16_t> text2(text_code_points.begin(), text_code_points.end());
+  const Vector<std::uint16_t> query2(query_code_points.begin(), query_code_points.end());
+  const Vector<std::uint32_t> text4(text_code_points.begin(), text_code_points.end());
+  const Vector<std::uint32_t> query4(query_code_points.begin(), query_code_points.end());
+  for (const std::size_t width : {std::size_t{1}, std::size_t{2}, std::size_t{4}}) {
+    if ((width == 1 && most > 0xFF) || (width == 2 && most > 0xFFFF)) continue;
+    const void* text_units = width == 1   ? static_cast<const void*>(text1.data())
+                             : width == 2 ? static_cast<const void*>(text2.data())
+                                          : static_cast<const void*>(text4.data());
+    const void* query_units = width == 1   ? static_cast<const void*>(query1.data())
+                              : width == 2 ? static_cast<const void*>(query2.data())
+                                           : static_cast<const void*>(query4.data());
+    const scoring::FixedWidthText text_form{text_units, text_code_points.size(), width};
+    const scoring::FixedWidthText query_form{query_units, query_code_points.size(), width};
+    const auto held = scoring::compute_lexical_score_any_form(text_form, query_form);
+    if (!held || std::bit_cast<std::uint32_t>(*held) != std::bit_cast<std::uint32_t>(score)) {
+      report_mismatch(width == 1   ? "score of one-byte code points"
+                      : width == 2 ? "score of two-byte code points"
+                                   : "score of four-byte code points",
+                      {{"text", text}, {"query", query}});
+    }
   }
 }
 
