@@ -50,7 +50,7 @@ struct Utf8Pieces {
 // Pieces are sized so that their UTF-8 form is about kPieceBytes at most.
 struct FixedWidthPieces {
   FixedWidthText text;
-  SmallBuffer<char, 64>& scratch;
+  SmallBuffer<char, 4096>& scratch;
 
   std::size_t size() const noexcept { return text.length; }
   std::size_t piece_size() const noexcept { return kPieceBytes / utf8_bytes_per_unit(text.width); }
@@ -173,7 +173,9 @@ std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText&
     return compute_lexical_score(
         std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)), query_utf8);
   }
-  SmallBuffer<char, 64> scratch;
+  // The UTF-8 form of a piece: on the stack for texts of a thousand or so
+  // code points.
+  SmallBuffer<char, 4096> scratch;
   return refused_or_scored(FixedWidthPieces{units, scratch}, query_utf8);
 }
 
