@@ -41,7 +41,8 @@ const char* kept_utf8(PyObject* object, Py_ssize_t& length) noexcept {
 // UTF-8 copy is made and none is left on the argument. A string holding a
 // surrogate has no UTF-8 form: the interpreter's own conversion is asked
 // for one, so that its error is the one raised.
-std::expected<scoring::ScoreText, PyErr> argument_text(std::string_view name, PyObject* object) {
+std::expected<scoring::ScoreText, PyErr> argument_text(std::string_view name, PyObject* object,
+                                                       Surrogates surrogates) {
   if (!PyUnicode_Check(object)) {
     return std::unexpected(wrap_argument_error(
         name, type_mismatch_error(object, reinterpret_cast<PyObject*>(&PyUnicode_Type))));
@@ -54,7 +55,7 @@ std::expected<scoring::ScoreText, PyErr> argument_text(std::string_view name, Py
   const scoring::FixedWidthText units{PyUnicode_DATA(object),
                                       static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)),
                                       static_cast<std::size_t>(PyUnicode_KIND(object))};
-  if (!scoring::holds_surrogate(units)) return units;
+  if (surrogates == Surrogates::LeftToTheCore || !scoring::holds_surrogate(units)) return units;
   const char* bytes = PyUnicode_AsUTF8AndSize(object, &length);
   if (bytes == nullptr) return std::unexpected(wrap_argument_error(name, fetch_pending()));
   return std::string_view(bytes, static_cast<std::size_t>(length));

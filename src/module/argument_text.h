@@ -12,13 +12,17 @@
 //   leaves none on the argument. A non-`str` gives the type-mismatch
 //   TypeError and a string holding a lone surrogate the interpreter's own
 //   UnicodeEncodeError, both through `wrap_argument_error` for the
-//   parameter `name`.
+//   parameter `name`. With `Surrogates::LeftToTheCore`, 2- and 4-byte code
+//   points are given without that test: the scoring core makes it as it
+//   reads them (`ScoreError::Kind::SurrogateInText`), and the caller then
+//   asks again with `Surrogates::Refused` for the error.
 // - `wrap_argument_error(name, error)`: an error of exactly TypeError
 //   becomes a new TypeError "argument 'NAME': " + its text, keeping its
 //   cause (or none) with the context suppressed; an error of any other
 //   class comes back unchanged.
-// Complexity: O(1) for ASCII, for a kept UTF-8 form and for 1-byte strings;
-// O(length) for the surrogate test of wider ones.
+// Complexity: O(1) for ASCII, for a kept UTF-8 form, for 1-byte strings and
+// for the rest with `Surrogates::LeftToTheCore`; O(length) for the
+// surrogate test of wider ones.
 #pragma once
 
 #include <Python.h>
@@ -39,8 +43,10 @@ inline std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
 }
 
-std::expected<scoring::ScoreText, boundary::PyErr> argument_text(std::string_view name,
-                                                                 PyObject* object);
+enum class Surrogates { Refused, LeftToTheCore };
+
+std::expected<scoring::ScoreText, boundary::PyErr> argument_text(
+    std::string_view name, PyObject* object, Surrogates surrogates = Surrogates::Refused);
 
 boundary::PyErr wrap_argument_error(std::string_view name, boundary::PyErr error);
 

@@ -42,12 +42,26 @@ std::expected<PyObject*, PyErr> score_call(PyObject* const* args, Py_ssize_t nar
   if (!slots) return std::unexpected(std::move(slots.error()));
 
   const auto& names = lexical_score_params.positional_names;
-  auto text = argument_text(names[0], (*slots)[0]);
+  // A text of 2- or 4-byte code points is scanned for surrogates by the
+  // core as it reads it, rather than once more here. Its error still comes
+  // first: where the core finds a surrogate, or the query fails, the text
+  // is asked for again with the test made here, which raises it.
+  auto text = argument_text(names[0], (*slots)[0], Surrogates::LeftToTheCore);
   if (!text) return std::unexpected(std::move(text.error()));
   auto query = argument_text(names[1], (*slots)[1]);
-  if (!query) return std::unexpected(std::move(query.error()));
+  if (!query) {
+    if (auto checked = argument_text(names[0], (*slots)[0]); !checked) {
+      return std::unexpected(std::move(checked.error()));
+    }
+    return std::unexpected(std::move(query.error()));
+  }
 
-  const auto score = scoring::compute_lexical_score_any_form(*text, *query);
+  auto score = scoring::compute_lexical_score_any_form(*text, *query);
+  if (!score && score.error().kind == scoring::ScoreError::Kind::SurrogateInText) {
+    auto checked = argument_text(names[0], (*slots)[0]);
+    if (!checked) return std::unexpected(std::move(checked.error()));
+    score = scoring::compute_lexical_score_any_form(*checked, *query);
+  }
   if (!score) {
     return std::unexpected(
         lazy_error_with_message(PyExc_RuntimeError, scoring::display(score.error())));

@@ -42,15 +42,23 @@ struct Utf8Pieces {
   std::size_t lower(std::size_t at, std::size_t end, char* out) noexcept {
     return to_lower_full_into(text.substr(at, end - at), out);
   }
+  // UTF-8 text is always well formed.
+  static constexpr bool readable() noexcept { return true; }
 };
 
 // The same for text held as fixed-width code points: Latin-1 lowercases
 // straight into UTF-8 and may be cut anywhere; wider text is turned into
 // UTF-8 a piece at a time in a scratch buffer and lowercased from there.
 // Pieces are sized so that their UTF-8 form is about kPieceBytes at most.
+// Wider text may hold a surrogate: each piece is scanned for one just
+// before it is converted, while the conversion's reads will find it in
+// cache, and the first one found ends the scoring (`readable` false).
+// `checked` is where the scanned units end.
 struct FixedWidthPieces {
   FixedWidthText text;
   SmallBuffer<char, 4096>& scratch;
+  std::size_t checked = 0;
+  bool surrogate = false;
 
   std::size_t size() const noexcept { return text.length; }
   std::size_t piece_size() const noexcept { return kPieceBytes / utf8_bytes_per_unit(text.width); }
@@ -62,17 +70,23 @@ struct FixedWidthPieces {
   }
   std::size_t lower(std::size_t at, std::size_t end, char* out) noexcept {
     if (text.width == 1) return lower_latin1_into(text, at, end, out);
+    checked = end;
+    if (holds_surrogate(text, at, end)) {
+      surrogate = true;
+      return 0;
+    }
     char* utf8 = scratch.grow(utf8_size_bound(text.width, end - at));
     const std::size_t size = encode_utf8_into(text, at, end, utf8);
     return to_lower_full_into(std::string_view(utf8, size), out);
   }
+  bool readable() const noexcept { return !surrogate; }
 };
 
 // The hit ratio of a query with words, piece by piece, for inputs that the
 // short path has left over. `Pieces` says where a piece may end, in its own
 // units, and lowercases it into UTF-8.
 template <class Pieces>
-float piecewise_hit_ratio(Pieces text, std::string_view query) {
+float piecewise_hit_ratio(Pieces& text, std::string_view query) {
   // Each word is lowercased once, by itself, into one pool, and prepared
   // for searching once, not per piece, in one pass over the query.
   SmallBuffer<Needle, 16> words;
@@ -127,6 +141,7 @@ float piecewise_hit_ratio(Pieces text, std::string_view query) {
     if (kept != 0) std::memmove(buffer.data(), buffer.data() + filled - kept, kept);
     char* out = buffer.grow(kept + text.lowered_bound(end - at), kept);
     filled = kept + text.lower(at, end, out + kept);
+    if (!text.readable()) break;
     search(std::string_view(buffer.data(), filled));
     at = end;
   }
@@ -137,7 +152,7 @@ float piecewise_hit_ratio(Pieces text, std::string_view query) {
 // The query refused when it has no word (without looking at the text),
 // else the text scored piece by piece.
 template <class Pieces>
-std::expected<float, ScoreError> refused_or_scored(Pieces text, std::string_view query) {
+std::expected<float, ScoreError> refused_or_scored(Pieces& text, std::string_view query) {
   if (trim_white_space(query).empty()) {
     return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
   }
@@ -148,7 +163,8 @@ std::expected<float, ScoreError> refused_or_scored(Pieces text, std::string_view
 
 std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_view text,
                                                                   std::string_view query) {
-  return refused_or_scored(Utf8Pieces{text}, query);
+  Utf8Pieces pieces{text};
+  return refused_or_scored(pieces, query);
 }
 
 std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText& text,
@@ -167,6 +183,13 @@ std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText&
     return compute_lexical_score(*utf8, query_utf8);
   }
   const auto& units = std::get<FixedWidthText>(text);
+  // A surrogate in the text is found before the query is refused and before
+  // any score is given: a short text, or one with a query to refuse, is
+  // scanned whole first; a longer one piece by piece as it is scored, and
+  // what a score that ends early leaves unread, after it.
+  if (units.length <= kShortInputBytes || trim_white_space(query_utf8).empty()) {
+    if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());
+  }
   // A short text is converted whole, so that the short path can take it.
   if (units.length <= kShortInputBytes) {
     char bytes[utf8_size_bound(4, kShortInputBytes)];
@@ -176,7 +199,12 @@ std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText&
   // The UTF-8 form of a piece: on the stack for texts of a thousand or so
   // code points.
   SmallBuffer<char, 4096> scratch;
-  return refused_or_scored(FixedWidthPieces{units, scratch}, query_utf8);
+  FixedWidthPieces pieces{units, scratch};
+  const auto scored = refused_or_scored(pieces, query_utf8);
+  if (pieces.surrogate || holds_surrogate(units, pieces.checked, units.length)) {
+    return std::unexpected(ScoreError::surrogate_in_text());
+  }
+  return scored;
 }
 
 }  // namespace corvane::scoring

@@ -47,13 +47,15 @@ inline std::expected<float, ScoreError> compute_lexical_score(std::string_view t
   return compute_lexical_score_in_general(text, query);
 }
 
-// A text as UTF-8 or as fixed-width code points without surrogates.
+// A text as UTF-8 or as fixed-width code points.
 using ScoreText = std::variant<std::string_view, FixedWidthText>;
 
 // compute_lexical_score for either form of each argument, with the same result
 // as for their UTF-8 forms. A text of fixed-width code points is turned
 // into UTF-8 and lowercased a piece at a time, so its UTF-8 form never
-// exists whole.
+// exists whole. The query holds no surrogate; the text may, and then has no
+// UTF-8 form: the result is `ScoreError::surrogate_in_text()`, whatever the
+// query (an empty query's refusal included).
 std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText& text,
                                                                 const ScoreText& query);
 

@@ -10,6 +10,8 @@ Text display(const ScoreError& error) {
       text.reserve(prefix.size() + error.message.size());
       text.append(prefix);
       break;
+    case ScoreError::Kind::SurrogateInText:
+      break;
   }
   text.append(error.message);
   return text;

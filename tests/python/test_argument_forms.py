@@ -70,3 +70,22 @@ def test_surrogates_raise_the_interpreters_own_error(surrogates, argument):
         lexical_score(**arguments)
     assert str(raised.value) == str(expected.value)
     assert raised.value.args == expected.value.args
+
+
+# A long text is scanned for surrogates as it is scored: its error must still
+# come first, before a failing query or the empty query's refusal, and also
+# where every word is found long before the surrogate.
+LONG = "\u03a3\u03bf\u03c6\u03af\u03b1 " * 20000
+@pytest.mark.parametrize("text", [
+    LONG + "\ud800", "\udfff" + LONG, LONG[:30000] + "\udc00" + LONG[30000:],
+    "\U0001f600 " * 30000 + "\ud800", "x\ud800" * 40,
+], ids=["end", "start", "middle", "four-byte", "short"])
+@pytest.mark.parametrize("query", [
+    "\u03c3\u03bf\u03c6\u03af\u03b1", "", "  ", "\ud800", 1, "\U0001f600",
+], ids=["found-early", "empty", "blank", "surrogate", "not-str", "four-byte"])
+def test_a_surrogate_in_the_text_is_the_first_error(text, query):
+    with pytest.raises(UnicodeEncodeError) as expected:
+        text.encode("utf-8")
+    with pytest.raises(UnicodeEncodeError) as raised:
+        lexical_score(text, query)
+    assert raised.value.args == expected.value.args

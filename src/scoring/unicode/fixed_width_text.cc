@@ -131,20 +131,21 @@ decltype(auto) with_units(const FixedWidthText& text, F&& f) noexcept {
 
 }  // namespace
 
-bool holds_surrogate(const FixedWidthText& text) noexcept {
+bool holds_surrogate(const FixedWidthText& text, std::size_t begin, std::size_t end) noexcept {
   if (text.width == 1) return false;
 #if defined(__x86_64__)
   if (cpu_features().avx2) {
-    return text.width == 2
-               ? holds_surrogate_avx2(static_cast<const std::uint16_t*>(text.data), text.length)
-               : holds_surrogate_avx2(static_cast<const std::uint32_t*>(text.data), text.length);
+    return text.width == 2 ? holds_surrogate_avx2(
+                                 static_cast<const std::uint16_t*>(text.data) + begin, end - begin)
+                           : holds_surrogate_avx2(
+                                 static_cast<const std::uint32_t*>(text.data) + begin, end - begin);
   }
 #endif
   return with_units(text, [&](const auto* units) {
     if constexpr (sizeof(*units) == 1) {
       return false;
     } else {
-      return any_surrogate(units, text.length);
+      return any_surrogate(units + begin, end - begin);
     }
   });
 }

@@ -5,7 +5,8 @@
 // Contract: a `FixedWidthText` views `length` units of `width` bytes at
 // `data`, in the machine's byte order, which the caller owns. The scoring
 // functions take it only when it holds no surrogate code point
-// (U+D800..U+DFFF); `holds_surrogate` says whether it does.
+// (U+D800..U+DFFF); `holds_surrogate(text)` says whether it does, and
+// `holds_surrogate(text, begin, end)` whether units [begin, end) do.
 // `encode_utf8_into(text, begin, end, out)` writes the UTF-8 form of units
 // [begin, end) into `out`, which holds `utf8_size_bound(width, end - begin)`
 // bytes, and returns its length. `lower_latin1_into(text, begin, end, out)`
@@ -41,7 +42,11 @@ constexpr std::size_t utf8_size_bound(std::size_t width, std::size_t units) noex
   return units * utf8_bytes_per_unit(width) + 16;
 }
 
-bool holds_surrogate(const FixedWidthText& text) noexcept;
+bool holds_surrogate(const FixedWidthText& text, std::size_t begin, std::size_t end) noexcept;
+
+inline bool holds_surrogate(const FixedWidthText& text) noexcept {
+  return holds_surrogate(text, 0, text.length);
+}
 
 std::size_t encode_utf8_into(const FixedWidthText& text, std::size_t begin, std::size_t end,
                              char* out) noexcept;
