@@ -79,15 +79,17 @@ inline std::size_t encode_thirty_two_short(__m512i c, char* out) noexcept {
   return static_cast<std::size_t>(std::popcount(keep));
 }
 
-// Thirty-two units below U+10000 of any length: in 16-bit lanes when none
-// needs three bytes, else sixteen at a time. Writes 64 bytes or 128.
-inline std::size_t encode_thirty_two(__m512i v, char* out) noexcept {
-  if (_mm512_test_epi16_mask(v, _mm512_set1_epi16(static_cast<short>(0xF800))) == 0) {
-    return encode_thirty_two_short(v, out);
-  }
+// Thirty-two units below U+10000 of any length, sixteen at a time in 32-bit
+// lanes. Writes up to 128 bytes.
+inline std::size_t encode_thirty_two_long(__m512i v, char* out) noexcept {
   const std::size_t o =
       encode_sixteen<false>(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)), out);
   return o + encode_sixteen<false>(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(v, 1)), out + o);
+}
+
+// Whether every unit of `v` is below U+0800, so that two bytes hold each.
+inline bool all_short(__m512i v) noexcept {
+  return _mm512_test_epi16_mask(v, _mm512_set1_epi16(static_cast<short>(0xF800))) == 0;
 }
 
 }  // namespace
@@ -122,26 +124,22 @@ std::size_t encode_utf8_units_avx512vbmi2(const std::uint16_t* units, std::size_
   // with a few three-byte punctuation marks takes one path throughout
   // rather than a branch no predictor foresees.
   constexpr std::size_t group = 128;
-  const __m512i beyond_short = _mm512_set1_epi16(static_cast<short>(0xF800));
   for (; count - i >= group; i += group) {
     const __m512i* at = reinterpret_cast<const __m512i*>(units + i);
     const __m512i any =
         _mm512_or_si512(_mm512_or_si512(_mm512_loadu_si512(at), _mm512_loadu_si512(at + 1)),
                         _mm512_or_si512(_mm512_loadu_si512(at + 2), _mm512_loadu_si512(at + 3)));
-    if (_mm512_test_epi16_mask(any, beyond_short) == 0) {
-      for (std::size_t b = 0; b < 4; ++b) {
+    if (all_short(any)) {
+      for (std::size_t b = 0; b < 4; ++b)
         o += encode_thirty_two_short(_mm512_loadu_si512(at + b), out + o);
-      }
     } else {
-      for (std::size_t b = 0; b < 4; ++b) {
-        const __m512i v = _mm512_loadu_si512(at + b);
-        o += encode_sixteen<false>(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)), out + o);
-        o += encode_sixteen<false>(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(v, 1)), out + o);
-      }
+      for (std::size_t b = 0; b < 4; ++b)
+        o += encode_thirty_two_long(_mm512_loadu_si512(at + b), out + o);
     }
   }
   for (; count - i >= 32; i += 32) {
-    o += encode_thirty_two(_mm512_loadu_si512(units + i), out + o);
+    const __m512i v = _mm512_loadu_si512(units + i);
+    o += all_short(v) ? encode_thirty_two_short(v, out + o) : encode_thirty_two_long(v, out + o);
   }
   for (; count - i >= 16; i += 16) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + i));
