@@ -1,5 +1,7 @@
 #include "scoring/unicode/fixed_width_text.h"
 
+#include <type_traits>
+
 #include "scoring/arch/baseline_bytes.h"
 #include "scoring/arch/cpu_features.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
@@ -33,43 +35,58 @@ inline std::size_t encode_block(const std::uint16_t* units, char* out) noexcept 
   return o;
 }
 
-template <class Unit>
-using UnitsEncoder = std::size_t (*)(const Unit*, std::size_t, char*, std::size_t&) noexcept;
+// The vector code for fixed-width text that the running CPU has, chosen
+// once, like `LowerRuns`: each converts whole blocks and leaves the rest to
+// the loops below; null where there is none.
+struct FixedWidthRuns {
+  std::size_t (*encode16)(const std::uint16_t*, std::size_t, char*, std::size_t&) noexcept;
+  std::size_t (*encode32)(const std::uint32_t*, std::size_t, char*, std::size_t&) noexcept;
+  std::size_t (*lower_latin1)(const std::uint8_t*, std::size_t, char*, std::size_t&) noexcept;
+  bool (*surrogate16)(const std::uint16_t*, std::size_t) noexcept;
+  bool (*surrogate32)(const std::uint32_t*, std::size_t) noexcept;
+};
 
-// The vector conversion of two- or four-byte units, where the CPU has one:
-// it converts whole blocks and leaves the rest to the loop below.
-template <class Unit>
-UnitsEncoder<Unit> choose_units_encoder(const CpuFeatures& cpu) noexcept {
+FixedWidthRuns choose_fixed_width_runs(const CpuFeatures& cpu) noexcept {
+  FixedWidthRuns runs{};
 #if defined(__x86_64__)
-  if (cpu.avx512vbmi2) return encode_utf8_units_avx512vbmi2;
-  if constexpr (sizeof(Unit) == 2) {
-    if (cpu.ssse3) return encode_utf8_two_byte_units_ssse3;
+  if (cpu.avx2) {
+    runs.surrogate16 = holds_surrogate_avx2;
+    runs.surrogate32 = holds_surrogate_avx2;
+  }
+  if (cpu.avx512vbmi2) {
+    runs.encode16 = encode_utf8_units_avx512vbmi2;
+    runs.encode32 = encode_utf8_units_avx512vbmi2;
+    runs.lower_latin1 = lower_latin1_units_avx512vbmi2;
+  } else if (cpu.ssse3) {
+    runs.encode16 = encode_utf8_two_byte_units_ssse3;
+    runs.lower_latin1 = lower_latin1_units_ssse3;
   }
 #else
   static_cast<void>(cpu);
 #endif
-  return nullptr;
+  return runs;
+}
+
+const FixedWidthRuns& fixed_width_runs() noexcept {
+  static const FixedWidthRuns chosen = choose_fixed_width_runs(cpu_features());
+  return chosen;
+}
+
+// The record's encoder and surrogate scan for units of type `Unit`.
+template <class Unit>
+auto units_encoder() noexcept {
+  if constexpr (sizeof(Unit) == 2)
+    return fixed_width_runs().encode16;
+  else
+    return fixed_width_runs().encode32;
 }
 
 template <class Unit>
-UnitsEncoder<Unit> units_encoder() noexcept {
-  static const UnitsEncoder<Unit> chosen = choose_units_encoder<Unit>(cpu_features());
-  return chosen;
-}
-
-using Latin1Lowerer = std::size_t (*)(const std::uint8_t*, std::size_t, char*,
-                                      std::size_t&) noexcept;
-
-// The vector lowercasing of Latin-1 units, where the CPU has one.
-Latin1Lowerer latin1_lowerer() noexcept {
-#if defined(__x86_64__)
-  static const Latin1Lowerer chosen = cpu_features().avx512vbmi2 ? lower_latin1_units_avx512vbmi2
-                                      : cpu_features().ssse3     ? lower_latin1_units_ssse3
-                                                                 : nullptr;
-  return chosen;
-#else
-  return nullptr;
-#endif
+auto surrogate_scan() noexcept {
+  if constexpr (sizeof(Unit) == 2)
+    return fixed_width_runs().surrogate16;
+  else
+    return fixed_width_runs().surrogate32;
 }
 
 template <class Unit>
@@ -78,7 +95,7 @@ std::size_t encode_units(const Unit* units, std::size_t begin, std::size_t end,
   std::size_t o = 0;
   std::size_t i = begin;
   if constexpr (sizeof(Unit) > 1) {
-    if (const UnitsEncoder<Unit> encode = units_encoder<Unit>()) {
+    if (const auto encode = units_encoder<Unit>()) {
       std::size_t consumed = 0;
       o += encode(units + i, end - i, out + o, consumed);
       i += consumed;
@@ -132,20 +149,14 @@ decltype(auto) with_units(const FixedWidthText& text, F&& f) noexcept {
 }  // namespace
 
 bool holds_surrogate(const FixedWidthText& text, std::size_t begin, std::size_t end) noexcept {
-  if (text.width == 1) return false;
-#if defined(__x86_64__)
-  if (cpu_features().avx2) {
-    return text.width == 2 ? holds_surrogate_avx2(
-                                 static_cast<const std::uint16_t*>(text.data) + begin, end - begin)
-                           : holds_surrogate_avx2(
-                                 static_cast<const std::uint32_t*>(text.data) + begin, end - begin);
-  }
-#endif
   return with_units(text, [&](const auto* units) {
-    if constexpr (sizeof(*units) == 1) {
+    using Unit = std::remove_cvref_t<decltype(*units)>;
+    if constexpr (sizeof(Unit) == 1) {
       return false;
     } else {
-      return any_surrogate(units + begin, end - begin);
+      const auto scan = surrogate_scan<Unit>();
+      return scan != nullptr ? scan(units + begin, end - begin)
+                             : any_surrogate(units + begin, end - begin);
     }
   });
 }
@@ -160,7 +171,7 @@ std::size_t lower_latin1_into(const FixedWidthText& text, std::size_t begin, std
   const auto* in = static_cast<const unsigned char*>(text.data);
   std::size_t o = 0;
   std::size_t i = begin;
-  if (const Latin1Lowerer lower = latin1_lowerer()) {
+  if (const auto lower = fixed_width_runs().lower_latin1) {
     std::size_t consumed = 0;
     o = lower(in + i, end - i, out, consumed);
     i += consumed;
