@@ -6,6 +6,7 @@
 #include <Python.h>
 
 #include <expected>
+#include <string_view>
 #include <utility>
 
 #include "boundary/errors/debug_text.h"
@@ -18,6 +19,7 @@
 #include "boundary/owned_ref.h"
 #include "module/attribute_names.h"
 #include "module/lexical_score_entry.h"
+#include "scoring/arch/kernel_table.h"
 
 namespace corvane::module {
 
@@ -27,6 +29,7 @@ using boundary::exception_type;
 using boundary::fetch_pending;
 using boundary::guarded_entry;
 using boundary::InternalFault;
+using boundary::lazy_error_with_message;
 using boundary::OwnedRef;
 using boundary::PyErr;
 using boundary::type_mismatch_error;
@@ -57,6 +60,13 @@ std::expected<int, PyErr> execute(PyObject* module) {
   if (module == nullptr) return std::unexpected(fetch_pending());
   if (!PyModule_Check(module)) {
     return std::unexpected(type_mismatch_error(module, type_object(PyModule_Type)));
+  }
+
+  // The vector code is chosen while the library loads; a CORVANE_ISA that
+  // names no level, or one this CPU lacks, refuses the import here rather
+  // than running other code than asked for.
+  if (const std::string_view refused = scoring::isa_override_error(); !refused.empty()) {
+    return std::unexpected(lazy_error_with_message(PyExc_ImportError, Text(refused)));
   }
 
   // The function's __module__ is the module's name as it stands now, so a

@@ -7,10 +7,10 @@
 #include "base/small_buffer.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/short_input_score.h"
-#include "scoring/unicode/fixed_width_text.h"
+#include "scoring/transcode/fixed_width_text.h"
 #include "scoring/unicode/piece_boundary.h"
-#include "scoring/unicode/to_lower_full.h"
-#include "scoring/white_space.h"
+#include "scoring/lowercase/to_lower_full.h"
+#include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {
 namespace {

@@ -20,7 +20,7 @@
 
 #include "scoring/score_error.h"
 #include "scoring/short_input_score.h"
-#include "scoring/unicode/fixed_width_text.h"
+#include "scoring/transcode/fixed_width_text.h"
 
 namespace corvane::scoring {
 
@@ -37,11 +37,9 @@ std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_vi
 // Inline, so that a short call costs its caller no more than the counting.
 inline std::expected<float, ScoreError> compute_lexical_score(std::string_view text,
                                                               std::string_view query) {
-  if constexpr (kHasShortInputPath) {
-    if (fits_short_input(text, query)) {
-      if (const auto counts = short_input_hits(text, query); counts && counts->words != 0) {
-        return hit_ratio(counts->hits, counts->words);
-      }
+  if (fits_short_input(text, query)) {
+    if (const auto counts = short_input_hits(text, query); counts && counts->words != 0) {
+      return hit_ratio(counts->hits, counts->words);
     }
   }
   return compute_lexical_score_in_general(text, query);

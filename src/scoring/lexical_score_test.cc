@@ -10,10 +10,10 @@
 #include "scoring/arch/cpu_features.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/testing/testing.h"
-#include "scoring/unicode/fixed_width_text.h"
-#include "scoring/unicode/to_lower_full.h"
+#include "scoring/transcode/fixed_width_text.h"
+#include "scoring/lowercase/to_lower_full.h"
 #include "scoring/unicode/utf8.h"
-#include "scoring/white_space.h"
+#include "scoring/unicode/white_space.h"
 
 #if defined(__x86_64__)
 #include "scoring/arch/x86_64/entry_points.h"

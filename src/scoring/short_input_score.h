@@ -8,35 +8,22 @@
 // general scoring gives, so the score made from them is the same. A query
 // without words is seen before `text` is read, and gives {0, 0}. It gives
 // nothing (and the general scoring must serve) in the rare case that the
-// lowercased text outgrows kShortInputBytes. It allocates nothing, keeps
-// nothing, and runs the kernel (scoring/arch/generic/short_input_kernel.h)
-// for the widest vector unit of the running CPU (`cpu_features()`; NEON on
-// AArch64). Where the project has no vector code (`kHasShortInputPath`
-// false) `fits_short_input` is always false.
+// lowercased text outgrows kShortInputBytes, and where the level the
+// process runs at has no short-input scorer (the kernel table's
+// `short_input_hits`, scoring/arch/kernel_table.h; the portable level has
+// none). It allocates nothing and keeps nothing.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string_view>
 
+#include "scoring/arch/kernel_types.h"
+
 namespace corvane::scoring {
 
-struct ShortWordHits {
-  std::uint64_t hits;
-  std::uint64_t words;
-};
-
-constexpr std::size_t kShortInputBytes = 64;
-
-#if defined(__x86_64__) || defined(__aarch64__)
-inline constexpr bool kHasShortInputPath = true;
-#else
-inline constexpr bool kHasShortInputPath = false;
-#endif
-
 constexpr bool fits_short_input(std::string_view text, std::string_view query) noexcept {
-  return kHasShortInputPath && text.size() <= kShortInputBytes && query.size() <= kShortInputBytes;
+  return text.size() <= kShortInputBytes && query.size() <= kShortInputBytes;
 }
 
 // Precondition: fits_short_input(text, query).

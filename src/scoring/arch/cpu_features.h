@@ -1,28 +1,26 @@
-// The instruction sets of the running CPU that the vector code may use.
+// The instruction set levels of the running CPU that the vector code may
+// use.
 //
 // Contract: `cpu_features()` gives one record, read from the CPU once per
-// process (before the first call, while the library loads) and never
-// changed; every choice of vector code in the scoring core reads it, and
-// nothing else asks the CPU. A field is true only when the CPU has the set
-// and the operating system saves its registers. On other architectures
-// every field is false.
-// Complexity: O(1), one load.
+// process (at the first call, which the library makes while it loads) and
+// never changed; every choice of vector code in the scoring core reads it
+// (through scoring/arch/kernel_table.h), and nothing else asks the CPU.
+// `best` is the highest level (scoring/arch/isa_levels.h) whose every
+// target feature the CPU has, counting only registers that the operating
+// system saves; `has(isa)` says whether a level is at or below it.
+// Complexity: O(1) after the first call.
 #pragma once
+
+#include "scoring/arch/isa_levels.h"
 
 namespace corvane::scoring {
 
 struct CpuFeatures {
-  bool ssse3;
-  bool avx2;         // AVX2 with BMI1 and BMI2, as every CPU with AVX2 has them
-  bool avx512bw;     // AVX-512 F and BW
-  bool avx512vbmi;   // AVX-512 F, BW and VBMI
-  bool avx512vbmi2;  // AVX-512 F, BW, VBMI and VBMI2, with BMI1 and BMI2
+  Isa best;
+
+  constexpr bool has(Isa isa) const noexcept { return isa <= best; }
 };
 
-namespace cpu_features_detail {
-extern const CpuFeatures kDetected;
-}  // namespace cpu_features_detail
-
-inline const CpuFeatures& cpu_features() noexcept { return cpu_features_detail::kDetected; }
+const CpuFeatures& cpu_features() noexcept;
 
 }  // namespace corvane::scoring

@@ -20,7 +20,7 @@ bool search(std::string_view haystack, std::string_view needle, const RareBytes&
   const std::size_t m = needle.size();
   const std::size_t last = haystack.size() - m;  // the last window start
 
-  const PrefilteredSearch prefiltered = prefiltered_search_for(last + 1);
+  PrefilteredSearch* const prefiltered = prefiltered_search_for(last + 1);
   const PrefilterResult result = prefiltered(h, last, x, m, rare);
   if (result.found) return true;
   if (result.resume > last) return false;
@@ -65,11 +65,6 @@ Needle::Needle(std::string_view bytes) noexcept
 bool Needle::found_in(std::string_view haystack) const noexcept {
   if (const auto found = found_without_prefilter(haystack, bytes_)) return *found;
   return search(haystack, bytes_, rare_);
-}
-
-bool contains_text(std::string_view haystack, std::string_view needle) noexcept {
-  if (const auto found = found_without_prefilter(haystack, needle)) return *found;
-  return search(haystack, needle, choose_rare_bytes(needle));
 }
 
 }  // namespace corvane::scoring

@@ -1,17 +1,16 @@
 // Substring containment of UTF-8 byte strings.
 //
-// Contract: `contains_text(haystack, needle)` is true exactly when the bytes
-// of `needle` occur as one contiguous run in `haystack`. The empty needle
-// occurs everywhere; a needle longer than the haystack never occurs. Well-
-// formed UTF-8 on both sides makes this equal to code point containment.
+// Contract: `Needle(bytes).found_in(haystack)` is true exactly when `bytes`
+// occur as one contiguous run in `haystack`. The empty needle occurs
+// everywhere; a needle longer than the haystack never occurs. Well-formed
+// UTF-8 on both sides makes this equal to code point containment. A
 // `Needle` holds what the search learns from a needle alone (which of its
 // bytes are rare), so that a caller searching many haystacks for one needle
-// pays for it once; `needle.found_in(haystack)` equals
-// `contains_text(haystack, needle)`. A `Needle` views the bytes it was made
-// from, which must outlive it.
-// Complexity: O(len(haystack) + len(needle)) time for every input, O(1)
-// space; `found_in` is O(len(haystack)) plus, only when the prefilter gives
-// up, O(len(needle)).
+// pays for it once. It views the bytes it was made from, which must outlive
+// it.
+// Complexity: making a needle O(len(bytes)); `found_in` O(len(haystack))
+// plus, only when the prefilter gives up, O(len(needle)), for every input;
+// O(1) space.
 #pragma once
 
 #include <string_view>
@@ -33,7 +32,5 @@ class Needle {
   std::string_view bytes_;
   RareBytes rare_{};  // meaningful for needles of two bytes or more
 };
-
-bool contains_text(std::string_view haystack, std::string_view needle) noexcept;
 
 }  // namespace corvane::scoring

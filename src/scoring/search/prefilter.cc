@@ -1,14 +1,7 @@
 #include "scoring/search/prefilter.h"
 
-#include "scoring/arch/cpu_features.h"
+#include "scoring/arch/kernel_table.h"
 #include "scoring/search/byte_frequency.h"
-#include "scoring/search/verify_candidate.h"
-
-#if defined(__x86_64__)
-#include "scoring/arch/x86_64/entry_points.h"
-#elif defined(__aarch64__)
-#include "scoring/arch/aarch64/entry_points.h"
-#endif
 
 namespace corvane::scoring {
 
@@ -54,43 +47,13 @@ RareBytes choose_rare_bytes(std::string_view needle) noexcept {
   return {first, second, third, x[first], x[second], x[third]};
 }
 
-PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::size_t last,
-                                            const unsigned char* needle, std::size_t m,
-                                            const RareBytes& rare) noexcept {
-  CandidateVerifier verifier(haystack, needle, m);
-  const unsigned char* at1 = haystack + rare.offset1;
-  const unsigned char* at2 = haystack + rare.offset2;
-  const unsigned char* at3 = haystack + rare.offset3;
-  bool tight = false;
-  for (std::size_t j = 0; j <= last; ++j) {
-    if (at1[j] != rare.byte1 || at2[j] != rare.byte2 || (tight && at3[j] != rare.byte3)) continue;
-    switch (verifier.check(j, tight)) {
-      case Candidate::Found:
-        return {true, j};
-      case Candidate::GiveUp:
-        return {false, j + 1};
-      case Candidate::Tighten:
-        tight = true;
-        break;
-      case Candidate::Rejected:
-        break;
-    }
+PrefilteredSearch* prefiltered_search_for(std::size_t window_starts) noexcept {
+  for (const KernelTable::Prefilter& kernel : kernels().prefilters) {
+    if (window_starts >= kernel.min_window_starts) return kernel.search;
   }
-  return {false, last + 1};
-}
-
-PrefilteredSearch prefiltered_search_for(std::size_t window_starts) noexcept {
-#if defined(__x86_64__)
-  const CpuFeatures& cpu = cpu_features();
-  if (window_starts >= 64 && cpu.avx512bw) return prefiltered_search_avx512bw;
-  if (window_starts >= 32 && cpu.avx2) return prefiltered_search_avx2;
-  if (window_starts >= 16) return prefiltered_search_sse2;
-#elif defined(__aarch64__)
-  if (window_starts >= 16) return prefiltered_search_neon;
-#else
-  static_cast<void>(window_starts);
-#endif
-  return prefiltered_search_bytewise;
+  // Not reached: every table ends with the portable search, which takes
+  // any haystack.
+  return kernel_table_for(Isa::Portable).prefilters[0].search;
 }
 
 }  // namespace corvane::scoring

@@ -1,8 +1,11 @@
 #include "scoring/testing/testing.h"
 
 #include "scoring/lexical_score.h"
-#include "scoring/unicode/to_lower_full.h"
-#include "scoring/white_space.h"
+#include "scoring/search/contains_text.h"
+#include "scoring/unicode/case_tables.h"
+#include "scoring/unicode/sigma_context.h"
+#include "scoring/lowercase/to_lower_full.h"
+#include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {
 
@@ -21,6 +24,24 @@ Text to_lower_full(std::string_view text) {
 float word_hit_ratio(std::string_view text, std::string_view query) {
   if (trim_white_space(query).empty()) return 0.0f;
   return *compute_lexical_score(text, query);
+}
+
+bool contains_text(std::string_view haystack, std::string_view needle) noexcept {
+  return Needle(needle).found_in(haystack);
+}
+
+bool is_cased(char32_t c) noexcept {
+  return (case_data::properties_of(c) & case_data::kCasedBit) != 0;
+}
+
+bool is_case_ignorable(char32_t c) noexcept {
+  return (case_data::properties_of(c) & case_data::kCaseIgnorableBit) != 0;
+}
+
+bool sigma_ascii_letter(unsigned char b) noexcept { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; }
+
+bool sigma_ascii_break(unsigned char b) noexcept {
+  return (kSigmaBreakHigh[b >> 4] & kSigmaBreakLow[b & 15]) != 0;
 }
 
 }  // namespace corvane::scoring

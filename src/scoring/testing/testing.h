@@ -9,6 +9,15 @@
 //   string.
 // - `word_hit_ratio(text, query)` gives the score of `compute_lexical_score`
 //   without its validation: +0.0 for a query with no word.
+// - `contains_text(haystack, needle)` is `Needle(needle).found_in(haystack)`
+//   (scoring/search/contains_text.h) in one call.
+// - `is_cased(c)` and `is_case_ignorable(c)` give the derived properties
+//   Cased and Case_Ignorable of a code point from the case tables (a code
+//   point may have both), for reference models.
+// - `sigma_ascii_letter(b)` and `sigma_ascii_break(b)` read the ASCII rows
+//   of the sigma context tables (scoring/unicode/sigma_context.h): whether
+//   they take byte b for a cased letter, or for a code point that ends a
+//   word.
 // Complexity: as the operations they wrap.
 #pragma once
 
@@ -21,5 +30,10 @@ namespace corvane::scoring {
 void split_words(std::string_view text, Vector<std::string_view>& words);
 Text to_lower_full(std::string_view text);
 float word_hit_ratio(std::string_view text, std::string_view query);
+bool contains_text(std::string_view haystack, std::string_view needle) noexcept;
+bool is_cased(char32_t c) noexcept;
+bool is_case_ignorable(char32_t c) noexcept;
+bool sigma_ascii_letter(unsigned char b) noexcept;
+bool sigma_ascii_break(unsigned char b) noexcept;
 
 }  // namespace corvane::scoring

@@ -5,9 +5,11 @@
 // `simple_lowercase` gives the code point's simple lowercase mapping from the
 // Unicode Character Database, or the code point itself when it has none
 // (U+0130 gives U+0069 and U+03A3 gives U+03C3 here; their full and
-// context-dependent forms are the converter's business). `is_cased` and
-// `is_case_ignorable` give the derived properties Cased and Case_Ignorable;
-// a code point may have both. `two_byte_lowercase_at` serves the converter's
+// context-dependent forms are the converter's business).
+// `case_data::properties_of` gives the derived properties Cased and
+// Case_Ignorable as bits; a code point may have both.
+// `lowered_size_bound` bounds the growth of a whole conversion.
+// `two_byte_lowercase_at` serves the converter's
 // fast path for code points U+0080..U+07FF: the UTF-8 bytes of the lowercase
 // form when it is again one two-byte code point, or two zero bytes for
 // U+0130, U+03A3 and the mappings that change the byte length; for each lead
@@ -71,13 +73,9 @@ inline char32_t simple_lowercase(char32_t c) noexcept {
   return (c & ~char32_t{0xFFFF}) | ((c + delta) & 0xFFFF);
 }
 
-inline bool is_cased(char32_t c) noexcept {
-  return (case_data::properties_of(c) & case_data::kCasedBit) != 0;
-}
-
-inline bool is_case_ignorable(char32_t c) noexcept {
-  return (case_data::properties_of(c) & case_data::kCaseIgnorableBit) != 0;
-}
+// The most bytes that lowercasing `size` bytes can give: a code point grows
+// by at most half (two bytes to three), and never from one byte.
+constexpr std::size_t lowered_size_bound(std::size_t size) noexcept { return size + size / 2 + 4; }
 
 // `c` must lie in U+0080..U+07FF.
 inline const unsigned char* two_byte_lowercase_at(char32_t c) noexcept {

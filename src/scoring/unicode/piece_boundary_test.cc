@@ -6,7 +6,7 @@
 #include <string>
 
 #include "scoring/testing/testing.h"
-#include "scoring/unicode/to_lower_full.h"
+#include "scoring/lowercase/to_lower_full.h"
 
 namespace corvane::scoring {
 namespace {

@@ -100,14 +100,6 @@ static_assert(kSigmaBreakHigh[8] == 0 && kSigmaBreakHigh[15] == 0);
 static_assert(kSigmaLetterHigh[0] == 0 && kSigmaLetterHigh[7] == 0 && kSigmaLetterHigh[0xC] == 0 &&
               kSigmaLetterHigh[0xF] == 0);
 
-constexpr bool sigma_ascii_letter(unsigned char b) noexcept {
-  return (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
-}
-
-constexpr bool sigma_ascii_break(unsigned char b) noexcept {
-  return (kSigmaBreakHigh[b >> 4] & kSigmaBreakLow[b & 15]) != 0;
-}
-
 constexpr bool sigma_two_byte_letter(unsigned char lead, unsigned char cont) noexcept {
   if (lead < 0xC3 || lead > 0xD2) return false;
   return (kSigmaLetterLead[lead - 0xC3] & kSigmaLetterHigh[cont >> 4] &

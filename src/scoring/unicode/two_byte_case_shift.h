@@ -27,6 +27,8 @@
 #include <array>
 #include <cstdint>
 
+#include "scoring/unicode/latin1_case.h"
+
 namespace corvane::scoring {
 
 // One class: a lead byte, the continuation bytes' high and low nibbles it
@@ -130,6 +132,20 @@ constexpr bool case_shift_tables_match_classes() {
   return true;
 }
 static_assert(case_shift_tables_match_classes());
+
+// The Latin-1 classes claim exactly the Latin-1 capitals of two bytes.
+constexpr bool case_shift_matches_latin1_rule() {
+  for (unsigned c = 0x80; c < 0x100; ++c) {
+    const auto lead = static_cast<unsigned char>(0xC0 | (c >> 6));
+    const auto cont = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    const unsigned char by_lead = (lead >= 0xD0 ? kCaseShiftLeadD : kCaseShiftLeadC)[lead & 15];
+    const unsigned bits = by_lead & kCaseShiftHigh[cont >> 4] & kCaseShiftLow[cont & 15];
+    if ((bits != 0) != is_latin1_capital(c)) return false;
+    if (bits != 0 && case_shift_delta(bits, cont) != kLatin1CaseShift) return false;
+  }
+  return true;
+}
+static_assert(case_shift_matches_latin1_rule());
 
 // `lead` in 0xC0..0xDF.
 constexpr unsigned case_shift_bits(unsigned char lead, unsigned char cont) noexcept {

@@ -1,36 +1,18 @@
-// The kernels for NEON, the AArch64 baseline: no target region and no
-// run-time check are needed.
-#include "scoring/arch/aarch64/entry_points.h"
+// The NEON level, the AArch64 baseline: no target region and no run-time
+// check are needed. Its ASCII loop is inlined at the callers
+// (scoring/arch/ascii_run.h).
 #include "scoring/arch/aarch64/neon_bytes.h"
-#include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
+#include "scoring/arch/level_kernels.h"
 
-namespace corvane::scoring {
+namespace corvane::scoring::neon {
 
-std::size_t lower_ascii_run_neon(const char* in, std::size_t size, char* out) noexcept {
-  return lower_ascii_run<NeonBytes>(in, size, out);
-}
+constinit LowerSequenceRun* const lower_two_byte_run = scoring::lower_two_byte_run<NeonBytes>;
+constinit LowerSequenceRun* const lower_long_run = scoring::lower_long_run<NeonBytes>;
+constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_with<NeonBytes>;
+constinit ShortInputHits* const short_input_hits = short_input_hits_with<NeonBytes>;
 
-std::size_t lower_two_byte_run_neon(std::string_view text, std::size_t from, char* out) noexcept {
-  return lower_two_byte_run<NeonBytes>(text, from, out);
-}
-
-std::size_t lower_long_run_neon(std::string_view text, std::size_t from, char* out) noexcept {
-  return lower_long_run<NeonBytes>(text, from, out);
-}
-
-PrefilterResult prefiltered_search_neon(const unsigned char* haystack, std::size_t last,
-                                        const unsigned char* needle, std::size_t m,
-                                        const RareBytes& rare) noexcept {
-  return prefiltered_search_with<NeonBytes>(haystack, last, needle, m, rare);
-}
-
-std::optional<ShortWordHits> short_input_hits_neon(std::string_view text,
-                                                   std::string_view query) noexcept {
-  return short_input_hits_with<NeonBytes>(text, query);
-}
-
-}  // namespace corvane::scoring
+}  // namespace corvane::scoring::neon

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "scoring/arch/partial_load.h"
+
 namespace corvane::scoring {
 namespace {
 
@@ -84,26 +86,8 @@ struct NeonBytes {
   // place, as for SSE2.
   static uint8x16_t load_partial(const char* p, std::size_t size) noexcept {
     if (size == kWidth) return load(p);
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
-    if (size >= 8) {
-      low = load_le_bytes(p, 8);
-      if (size > 8) high = load_le_bytes(p + size - 8, 8) >> (8 * (16 - size));
-    } else if (size >= 4) {
-      low = load_le_bytes(p, 4) | (load_le_bytes(p + size - 4, 4) << (8 * (size - 4)));
-    } else if (size != 0) {
-      low = static_cast<unsigned char>(p[0]) |
-            (std::uint64_t{static_cast<unsigned char>(p[size / 2])} << (8 * (size / 2))) |
-            (std::uint64_t{static_cast<unsigned char>(p[size - 1])} << (8 * (size - 1)));
-    }
-    return vreinterpretq_u8_u64(vcombine_u64(vcreate_u64(low), vcreate_u64(high)));
-  }
-
- private:
-  static std::uint64_t load_le_bytes(const char* p, std::size_t size) noexcept {
-    std::uint64_t v = 0;
-    std::memcpy(&v, p, size);
-    return v;
+    const Halves h = load_partial_halves(p, size);
+    return vreinterpretq_u8_u64(vcombine_u64(vcreate_u64(h.low), vcreate_u64(h.high)));
   }
 };
 

@@ -19,13 +19,12 @@
 #include <type_traits>
 
 #include "scoring/arch/byte_vector.h"
-#include "scoring/search/prefilter.h"
-#include "scoring/search/verify_candidate.h"
-#include "scoring/short_input_score.h"
+#include "scoring/arch/generic/verify_candidate.h"
+#include "scoring/arch/kernel_types.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/final_sigma.h"
 #include "scoring/unicode/sigma_context.h"
-#include "scoring/unicode/to_lower_full.h"
 #include "scoring/unicode/two_byte_case_shift.h"
+#include "scoring/unicode/two_byte_lowercase.h"
 #include "scoring/unicode/utf8.h"
-#include "scoring/white_space.h"
+#include "scoring/unicode/white_space.h"

@@ -15,8 +15,8 @@
 #include <cstdint>
 
 #include "scoring/arch/byte_vector.h"
-#include "scoring/search/prefilter.h"
-#include "scoring/search/verify_candidate.h"
+#include "scoring/arch/kernel_types.h"
+#include "scoring/arch/generic/verify_candidate.h"
 
 namespace corvane::scoring {
 namespace {

@@ -1,10 +1,11 @@
 // The short-input scorer, written once for every vector width.
 //
-// Contract: `short_input_hits_with<V>(text, query)` does what
-// short_input_score.h promises for `short_input_hits`. An argument of at
+// Contract: `short_input_hits_with<V>(text, query, lower_word)` does what
+// scoring/short_input_score.h promises for `short_input_hits`, lowercasing
+// by the full conversion with `lower_word`. An argument of at
 // most kShortInputBytes is read into (at most kShortInputBytes / V::kWidth)
 // registers without touching a byte past its end, and lowercased there when
-// it is ASCII (by the full conversion through a stack buffer otherwise). A
+// it is ASCII (by `lower_word` through a stack buffer otherwise). A
 // word of at most V::kWidth bytes is then matched against every window of the
 // text at once: bit j of the mask "text[j + i] equals word[i]", taken over
 // all i, is set exactly where the word occurs, and most words are ruled out
@@ -28,9 +29,9 @@
 
 #include "scoring/arch/byte_vector.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
-#include "scoring/short_input_score.h"
-#include "scoring/unicode/to_lower_full.h"
-#include "scoring/white_space.h"
+#include "scoring/arch/kernel_types.h"
+#include "scoring/unicode/case_tables.h"
+#include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {
 namespace {
@@ -147,11 +148,12 @@ struct ShortInput {
   struct AnyWords {
     std::string_view query;
     char* buffer;
+    LowerFull* lower_word;
 
     template <class Visit>
     void each(Visit&& visit) const noexcept {
       for_each_word(query, [&](std::string_view word) {
-        visit(static_cast<const char*>(buffer), to_lower_full_into(word, buffer));
+        visit(static_cast<const char*>(buffer), lower_word(word, buffer));
       });
     }
     std::uint64_t count() const noexcept {
@@ -174,7 +176,8 @@ struct ShortInput {
   }
 
   template <class Words>
-  static std::optional<ShortWordHits> score(std::string_view text, const Words& words) noexcept {
+  static std::optional<ShortWordHits> score(std::string_view text, const Words& words,
+                                            LowerFull* lower_word) noexcept {
     // No word occurs in an empty text; the words are only counted, not
     // lowercased.
     if (text.empty()) return ShortWordHits{0, words.count()};
@@ -189,7 +192,7 @@ struct ShortInput {
       }
       // Lengthening mappings can make it too long for the registers, and it
       // may need fewer or more of them than the text did.
-      const std::size_t n = to_lower_full_into(text, bytes);
+      const std::size_t n = lower_word(text, bytes);
       if (n > kShortInputBytes) return std::nullopt;
       return with_blocks(n, [&](auto again) {
         constexpr std::size_t lowered_registers = decltype(again)::value;
@@ -200,7 +203,8 @@ struct ShortInput {
 
   // Words are found before the text is read, so a query without words never
   // touches it.
-  static std::optional<ShortWordHits> hits(std::string_view text, std::string_view query) noexcept {
+  static std::optional<ShortWordHits> hits(std::string_view text, std::string_view query,
+                                           LowerFull* lower_word) noexcept {
     if (query.empty()) return ShortWordHits{0, 0};
     alignas(kWidth) char lowered_query[kBufferBytes];
     return with_blocks(query.size(), [&](auto blocks) -> std::optional<ShortWordHits> {
@@ -211,18 +215,18 @@ struct ShortInput {
         if (in_words == 0) return ShortWordHits{0, 0};
         q.lower_ascii();
         q.store(lowered_query);
-        return score(text, AsciiWords{lowered_query, in_words});
+        return score(text, AsciiWords{lowered_query, in_words}, lower_word);
       }
       if (trim_white_space(query).empty()) return ShortWordHits{0, 0};
-      return score(text, AnyWords{query, lowered_query});
+      return score(text, AnyWords{query, lowered_query, lower_word}, lower_word);
     });
   }
 };
 
 template <PartialLoadByteVector V>
-std::optional<ShortWordHits> short_input_hits_with(std::string_view text,
-                                                   std::string_view query) noexcept {
-  return ShortInput<V>::hits(text, query);
+std::optional<ShortWordHits> short_input_hits_with(std::string_view text, std::string_view query,
+                                                   LowerFull* lower_word) noexcept {
+  return ShortInput<V>::hits(text, query, lower_word);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@
 #include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/arch/generic/dirty_range.h"
 #include "scoring/unicode/case_tables.h"
-#include "scoring/unicode/final_sigma.h"
+#include "scoring/unicode/two_byte_lowercase.h"
 #include "scoring/unicode/sigma_context.h"
 #include "scoring/unicode/two_byte_case_shift.h"
 
@@ -242,18 +242,10 @@ inline std::size_t lower_two_byte_run(std::string_view text, std::size_t from, c
 
     while (patch != 0) {
       const std::size_t k = i + static_cast<std::size_t>(std::countr_zero(patch));
-      const char32_t cp = (char32_t{bytes[k] & 0x1Fu} << 6) | (bytes[k + 1] & 0x3Fu);
-      const unsigned char* mapped = two_byte_lowercase_at(cp);
-      unsigned char second;
-      if (mapped[0] != 0) {
-        out[k] = static_cast<char>(mapped[0]);
-        second = mapped[1];
-      } else if (cp == 0x03A3) {
-        out[k] = '\xCF';
-        second = sigma_ends_word(text, from + k) ? 0x82 : 0x83;  // U+03C2 : U+03C3
-      } else {
-        return k;  // the caller's scalar code takes it from here
-      }
+      const TwoBytes lowered = lower_two_byte_sequence(text, from + k);
+      if (lowered.first == 0) return k;  // the caller's scalar code takes it from here
+      out[k] = static_cast<char>(lowered.first);
+      const unsigned char second = lowered.second;
       if (k + 1 == i + width) {
         pending = second;
       } else {

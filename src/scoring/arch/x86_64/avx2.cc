@@ -1,14 +1,12 @@
-// The kernels for AVX2 (with BMI1 and BMI2), compiled for it whatever the
-// build's baseline.
-#include <immintrin.h>
-
+// The AVX2 level's generic kernels (AVX2 with BMI1 and BMI2), compiled for
+// it whatever the build's baseline.
 #include "scoring/arch/generic/kernel_dependencies.h"
+#include "scoring/arch/level_kernels.h"
 #include "scoring/arch/target_region.h"
-#include "scoring/arch/x86_64/entry_points.h"
 
 // Everything defined from here on, the kernels included, is compiled for
 // AVX2. The headers above stay at the baseline.
-CORVANE_TARGET_BEGIN("avx2,bmi,bmi2")
+CORVANE_TARGET_BEGIN(Avx2)
 
 #include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/arch/generic/long_lower_kernel.h"
@@ -18,39 +16,16 @@ CORVANE_TARGET_BEGIN("avx2,bmi,bmi2")
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
 #include "scoring/arch/x86_64/avx2_bytes.h"
 
-namespace corvane::scoring {
+namespace corvane::scoring::avx2 {
 
-bool holds_surrogate_avx2(const std::uint16_t* units, std::size_t length) noexcept {
-  return any_surrogate(units, length);
-}
+constinit LowerAsciiRun* const lower_ascii_run = scoring::lower_ascii_run<Avx2Bytes>;
+constinit LowerSequenceRun* const lower_two_byte_run = scoring::lower_two_byte_run<Avx2Bytes>;
+constinit LowerSequenceRun* const lower_long_run = scoring::lower_long_run<Avx2Bytes>;
+constinit HoldsSurrogate16* const holds_surrogate16 = any_surrogate<std::uint16_t>;
+constinit HoldsSurrogate32* const holds_surrogate32 = any_surrogate<std::uint32_t>;
+constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_with<Avx2Bytes>;
+constinit ShortInputHits* const short_input_hits = short_input_hits_with<Avx2Bytes>;
 
-bool holds_surrogate_avx2(const std::uint32_t* units, std::size_t length) noexcept {
-  return any_surrogate(units, length);
-}
-
-std::size_t lower_long_run_avx2(std::string_view text, std::size_t from, char* out) noexcept {
-  return lower_long_run<Avx2Bytes>(text, from, out);
-}
-
-std::size_t lower_ascii_run_avx2(const char* in, std::size_t size, char* out) noexcept {
-  return lower_ascii_run<Avx2Bytes>(in, size, out);
-}
-
-std::size_t lower_two_byte_run_avx2(std::string_view text, std::size_t from, char* out) noexcept {
-  return lower_two_byte_run<Avx2Bytes>(text, from, out);
-}
-
-PrefilterResult prefiltered_search_avx2(const unsigned char* haystack, std::size_t last,
-                                        const unsigned char* needle, std::size_t m,
-                                        const RareBytes& rare) noexcept {
-  return prefiltered_search_with<Avx2Bytes>(haystack, last, needle, m, rare);
-}
-
-std::optional<ShortWordHits> short_input_hits_avx2(std::string_view text,
-                                                   std::string_view query) noexcept {
-  return short_input_hits_with<Avx2Bytes>(text, query);
-}
-
-}  // namespace corvane::scoring
+}  // namespace corvane::scoring::avx2
 
 CORVANE_TARGET_END()

@@ -1,21 +1,14 @@
-// The kernels for SSE2, the x86-64 baseline: no target region and no
-// run-time check are needed.
+// The SSE2 level, the x86-64 baseline: no target region and no run-time
+// check are needed. Its ASCII loop is inlined at the callers
+// (scoring/arch/ascii_run.h).
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
-#include "scoring/arch/x86_64/entry_points.h"
+#include "scoring/arch/level_kernels.h"
 #include "scoring/arch/x86_64/sse2_bytes.h"
 
-namespace corvane::scoring {
+namespace corvane::scoring::sse2 {
 
-PrefilterResult prefiltered_search_sse2(const unsigned char* haystack, std::size_t last,
-                                        const unsigned char* needle, std::size_t m,
-                                        const RareBytes& rare) noexcept {
-  return prefiltered_search_with<Sse2Bytes>(haystack, last, needle, m, rare);
-}
+constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_with<Sse2Bytes>;
+constinit ShortInputHits* const short_input_hits = short_input_hits_with<Sse2Bytes>;
 
-std::optional<ShortWordHits> short_input_hits_sse2(std::string_view text,
-                                                   std::string_view query) noexcept {
-  return short_input_hits_with<Sse2Bytes>(text, query);
-}
-
-}  // namespace corvane::scoring
+}  // namespace corvane::scoring::sse2

@@ -2,8 +2,7 @@
 //
 // Contract: `Sse2Bytes` is a `PartialLoadByteVector`
 // (scoring/arch/byte_vector.h) on __m128i; comparisons give all-ones lanes.
-// `load_partial` makes two overlapping loads of the widest size that fits
-// and shifts them into place. SSE2 is part of every x86-64 CPU, so no
+// `load_partial` reads its bytes as scoring/arch/partial_load.h does. SSE2 is part of every x86-64 CPU, so no
 // run-time check is needed. Include only where __SSE2__ is defined.
 #pragma once
 
@@ -13,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "scoring/arch/partial_load.h"
 
 namespace corvane::scoring {
 namespace {
@@ -46,26 +47,8 @@ struct Sse2Bytes {
   }
   static __m128i load_partial(const char* p, std::size_t size) noexcept {
     if (size == 16) return load(p);
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
-    if (size >= 8) {
-      low = load_le_bytes(p, 8);
-      if (size > 8) high = load_le_bytes(p + size - 8, 8) >> (8 * (16 - size));
-    } else if (size >= 4) {
-      low = load_le_bytes(p, 4) | (load_le_bytes(p + size - 4, 4) << (8 * (size - 4)));
-    } else if (size != 0) {
-      low = static_cast<unsigned char>(p[0]) |
-            (std::uint64_t{static_cast<unsigned char>(p[size / 2])} << (8 * (size / 2))) |
-            (std::uint64_t{static_cast<unsigned char>(p[size - 1])} << (8 * (size - 1)));
-    }
-    return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
-  }
-
- private:
-  static std::uint64_t load_le_bytes(const char* p, std::size_t size) noexcept {
-    std::uint64_t v = 0;
-    std::memcpy(&v, p, size);
-    return v;
+    const Halves h = load_partial_halves(p, size);
+    return _mm_set_epi64x(static_cast<long long>(h.high), static_cast<long long>(h.low));
   }
 };
 

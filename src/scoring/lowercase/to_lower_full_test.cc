@@ -1,4 +1,4 @@
-#include "scoring/unicode/to_lower_full.h"
+#include "scoring/lowercase/to_lower_full.h"
 
 #include <gtest/gtest.h>
 

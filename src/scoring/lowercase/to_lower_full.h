@@ -2,7 +2,7 @@
 //
 // Contract: `to_lower_full_into(text, out)` takes well-formed UTF-8 and
 // writes its full lowercase conversion into `out`, which holds at least
-// `lowered_size_bound(text.size())` bytes, and returns the conversion's
+// `lowered_size_bound(text.size())` bytes (scoring/unicode/case_tables.h), and returns the conversion's
 // length: every code point is replaced by its full lowercase mapping, ASCII
 // A-Z to a-z, U+0130 to U+0069 U+0307, U+03A3 to U+03C2 or U+03C3 by the
 // Final_Sigma rule judged on the input code points within `text` alone, and
@@ -10,17 +10,15 @@
 // No normalisation, no case folding. Callers reuse one buffer (or a stack
 // buffer) across conversions; nothing is allocated.
 // Complexity: one pass, O(len(text)); runs of ASCII and of two-byte
-// sequences go through the vector loops (scoring/unicode/lower_runs.h).
+// sequences go through the vector loops of the kernel table (scoring/arch/kernel_table.h).
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
-namespace corvane::scoring {
+#include "scoring/unicode/case_tables.h"
 
-// The most bytes that lowercasing `size` bytes can give: a code point grows
-// by at most half (two bytes to three), and never from one byte.
-constexpr std::size_t lowered_size_bound(std::size_t size) noexcept { return size + size / 2 + 4; }
+namespace corvane::scoring {
 
 std::size_t to_lower_full_into(std::string_view text, char* out) noexcept;
 

@@ -22,7 +22,7 @@
 
 #include "base/allocation.h"
 #include "scoring/testing/testing.h"
-#include "scoring/unicode/to_lower_full.h"
+#include "scoring/lowercase/to_lower_full.h"
 #include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {

@@ -12,12 +12,15 @@
 // bytes, and returns its length. `lower_latin1_into(text, begin, end, out)`
 // (width 1 only) writes the full lowercase conversion of those units as
 // UTF-8 in one pass: no Latin-1 code point lowercases outside Latin-1 or
-// depends on its neighbours, so any range converts by itself.
+// depends on its neighbours (scoring/unicode/latin1_case.h), so any range
+// converts by itself.
 // `next_piece_boundary(text, from, limit)` is the code point form of the
 // UTF-8 one (scoring/unicode/piece_boundary.h): the first unit at or after
 // `from` before which the text may be cut, or `length`.
-// Complexity: O(end - begin) for the conversions, O(length) for the
-// surrogate test, O(min(distance, limit)) for the boundary.
+// Each operation has a file of its own in this folder and takes its vector
+// code from the kernel table (scoring/arch/kernel_table.h).
+// Complexity: O(end - begin) for the conversions and the surrogate test,
+// O(min(distance, limit)) for the boundary.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "scoring/white_space.h"
+#include "scoring/unicode/white_space.h"
 
 #include <gtest/gtest.h>
 

@@ -1,43 +1,38 @@
-#include "scoring/unicode/to_lower_full.h"
+#include "scoring/lowercase/to_lower_full.h"
 
 #include <cstddef>
 #include <cstring>
 #include <string_view>
 
-#include "scoring/arch/baseline_bytes.h"
-#include "scoring/arch/generic/ascii_lower_kernel.h"
+#include "scoring/arch/ascii_run.h"
+#include "scoring/arch/kernel_table.h"
 #include "scoring/unicode/case_tables.h"
-#include "scoring/unicode/final_sigma.h"
-#include "scoring/unicode/lower_runs.h"
+#include "scoring/unicode/two_byte_lowercase.h"
 #include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {
 namespace {
 
-constexpr char32_t kCapitalSigma = 0x03A3;
 constexpr char32_t kCapitalIWithDot = 0x0130;
 
 // Converts text[i, size) into out from byte o on and returns the output's
 // end. `out` has room for lowered_size_bound(text.size() - i) bytes past o,
 // so no mapping can run out of room.
 std::size_t lower_into(std::string_view text, std::size_t i, std::size_t o, char* out,
-                       const LowerRuns& runs) noexcept {
+                       const KernelTable& table) noexcept {
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   while (i < size) {
     const unsigned char lead = in[i];
     if (lead < 0x80) {
-      const std::size_t run =
-          runs.ascii_run != nullptr && size - i >= runs.ascii_min_size
-              ? runs.ascii_run(text.data() + i, size - i, out + o)
-              : lower_ascii_run<BaselineBytes>(text.data() + i, size - i, out + o);
+      const std::size_t run = lower_ascii_run_with(table, text.data() + i, size - i, out + o);
       i += run;
       o += run;
       continue;
     }
     if (lead < 0xE0) {
-      if (runs.two_byte_run != nullptr && size - i > runs.two_byte_min_size) {
-        const std::size_t run = runs.two_byte_run(text, i, out + o);
+      if (table.lower_two_byte_run != nullptr && size - i > table.two_byte_min_size) {
+        const std::size_t run = table.lower_two_byte_run(text, i, out + o);
         i += run;
         o += run;
         if (run != 0) continue;
@@ -45,15 +40,11 @@ std::size_t lower_into(std::string_view text, std::size_t i, std::size_t o, char
       // Two-byte sequences one at a time, as long as they follow one another
       // and the vector loop cannot take over.
       for (;;) {
+        const TwoBytes lowered = lower_two_byte_sequence(text, i);
         const char32_t cp = (char32_t{in[i] & 0x1Fu} << 6) | (in[i + 1] & 0x3Fu);
-        const unsigned char* mapped = two_byte_lowercase_at(cp);
-        if (mapped[0] != 0) {
-          out[o] = static_cast<char>(mapped[0]);
-          out[o + 1] = static_cast<char>(mapped[1]);
-          o += 2;
-        } else if (cp == kCapitalSigma) {
-          out[o] = '\xCF';
-          out[o + 1] = sigma_ends_word(text, i) ? '\x82' : '\x83';  // U+03C2 : U+03C3
+        if (lowered.first != 0) {
+          out[o] = static_cast<char>(lowered.first);
+          out[o + 1] = static_cast<char>(lowered.second);
           o += 2;
         } else if (cp == kCapitalIWithDot) {
           std::memcpy(out + o, "i\xCC\x87", 3);  // U+0069 U+0307
@@ -63,12 +54,12 @@ std::size_t lower_into(std::string_view text, std::size_t i, std::size_t o, char
         }
         i += 2;
         if (i == size || in[i] < 0xC0 || in[i] >= 0xE0) break;
-        if (runs.two_byte_run != nullptr && size - i > runs.two_byte_min_size) break;
+        if (table.lower_two_byte_run != nullptr && size - i > table.two_byte_min_size) break;
       }
       continue;
     }
-    if (runs.long_run != nullptr && size - i > runs.long_min_size) {
-      const std::size_t run = runs.long_run(text, i, out + o);
+    if (table.lower_long_run != nullptr && size - i > table.long_min_size) {
+      const std::size_t run = table.lower_long_run(text, i, out + o);
       i += run;
       o += run;
       if (run != 0) continue;
@@ -100,7 +91,7 @@ std::size_t to_lower_full_into(std::string_view text, char* out) noexcept {
     }
     if (i == text.size()) return i;
   }
-  return lower_into(text, i, i, out, lower_runs());
+  return lower_into(text, i, i, out, kernels());
 }
 
 }  // namespace corvane::scoring

@@ -1,0 +1,81 @@
+// What the kernels take and give: one function type per kernel family and
+// the values they pass.
+//
+// Contract: each family's function type is written here once; the kernels
+// of every level (scoring/arch/level_kernels.h) have exactly that type, and
+// the kernel table (scoring/arch/kernel_table.h) holds pointers to them.
+// What each family does is said where its portable counterpart or generic
+// kernel is described:
+// - `LowerAsciiRun`, `LowerSequenceRun`: scoring/arch/generic/
+//   ascii_lower_kernel.h, two_byte_lower_kernel.h, long_lower_kernel.h.
+// - `EncodeUnits*`, `LowerLatin1Units`: convert whole blocks of code units
+//   (no surrogates) while a block remains, set `consumed` to the units
+//   converted and return the bytes written; the caller converts the rest
+//   (scoring/transcode/fixed_width_text.h says how much room `out` needs).
+// - `HoldsSurrogate*`: scoring/arch/generic/surrogate_scan.h.
+// - `PrefilteredSearch`: scoring/search/prefilter.h, with the extra
+//   precondition that last + 1 is at least the kernel's width.
+// - `ShortInputHits`: scoring/short_input_score.h; the words of a query
+//   that is not ASCII are lowercased with `lower_word`.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace corvane::scoring {
+
+using LowerAsciiRun = std::size_t(const char* in, std::size_t size, char* out) noexcept;
+// Both the two-byte and the long runs.
+using LowerSequenceRun = std::size_t(std::string_view text, std::size_t from, char* out) noexcept;
+
+using EncodeUnits16 = std::size_t(const std::uint16_t* units, std::size_t count, char* out,
+                                  std::size_t& consumed) noexcept;
+using EncodeUnits32 = std::size_t(const std::uint32_t* units, std::size_t count, char* out,
+                                  std::size_t& consumed) noexcept;
+using LowerLatin1Units = std::size_t(const std::uint8_t* units, std::size_t count, char* out,
+                                     std::size_t& consumed) noexcept;
+using HoldsSurrogate16 = bool(const std::uint16_t* units, std::size_t length) noexcept;
+using HoldsSurrogate32 = bool(const std::uint32_t* units, std::size_t length) noexcept;
+
+// Three offsets of a needle and the bytes there, rarest first
+// (`choose_rare_bytes`, scoring/search/prefilter.h).
+struct RareBytes {
+  std::size_t offset1;
+  std::size_t offset2;
+  std::size_t offset3;
+  unsigned char byte1;
+  unsigned char byte2;
+  unsigned char byte3;
+};
+
+struct PrefilterResult {
+  bool found;
+  // When not found: every window start before `resume` is ruled out. It is
+  // last + 1 when the whole haystack was searched.
+  std::size_t resume;
+};
+
+// Precondition: m >= 2 and the haystack holds last + m bytes.
+// Complexity: O(last + m) time, O(1) space.
+using PrefilteredSearch = PrefilterResult(const unsigned char* haystack, std::size_t last,
+                                          const unsigned char* needle, std::size_t m,
+                                          const RareBytes& rare) noexcept;
+
+struct ShortWordHits {
+  std::uint64_t hits;
+  std::uint64_t words;
+};
+
+// The longest text and query, in bytes, that the short-input scorer takes.
+inline constexpr std::size_t kShortInputBytes = 64;
+
+// The full lowercase conversion of one word (`to_lower_full_into`,
+// scoring/lowercase/to_lower_full.h).
+using LowerFull = std::size_t(std::string_view text, char* out) noexcept;
+
+using ShortInputHits = std::optional<ShortWordHits>(std::string_view text, std::string_view query,
+                                                    LowerFull* lower_word) noexcept;
+
+}  // namespace corvane::scoring
