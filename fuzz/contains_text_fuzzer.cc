@@ -22,21 +22,18 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "fuzz_input.h"
 #include "mismatch_report.h"
 #include "reference_score.h"
 #include "scoring/arch/cpu_features.h"
+#include "scoring/arch/kernel_table.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/search/prefilter.h"
 #include "scoring/search/two_way.h"
-
-#if defined(__x86_64__)
-#include "scoring/arch/x86_64/entry_points.h"
-#elif defined(__aarch64__)
-#include "scoring/arch/aarch64/entry_points.h"
-#endif
+#include "scoring/testing/testing.h"
 
 namespace corvane::fuzz {
 namespace {
@@ -152,7 +149,8 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
   const auto* x = reinterpret_cast<const unsigned char*>(needle.data());
   const std::size_t last = haystack.size() - m;
   const std::optional<std::size_t> first = reference::find(haystack, needle);
-  const scoring::PrefilterResult want = scoring::prefiltered_search_bytewise(h, last, x, m, rare);
+  const scoring::PrefilterResult want =
+      scoring::kernel_table_for(scoring::Isa::Portable).prefilters[0].search(h, last, x, m, rare);
   if (want.found ? !first : (want.resume > last + 1 || (first && *first < want.resume))) {
     report_mismatch("prefiltered_search_bytewise", {{"haystack", haystack}, {"needle", needle}});
   }
@@ -162,20 +160,17 @@ void check_prefiltered_searches(std::string_view haystack, std::string_view need
     }
   };
   expect("prefiltered_search_for", scoring::prefiltered_search_for(last + 1)(h, last, x, m, rare));
-#if defined(__x86_64__)
-  if (last + 1 >= 16)
-    expect("prefiltered_search_sse2", scoring::prefiltered_search_sse2(h, last, x, m, rare));
-  if (last + 1 >= 32 && scoring::cpu_features().avx2) {
-    expect("prefiltered_search_avx2", scoring::prefiltered_search_avx2(h, last, x, m, rare));
+  // Each level's searches that the CPU can run, where the haystack is wide
+  // enough for them.
+  for (std::size_t level = 1; level <= static_cast<std::size_t>(scoring::cpu_features().best);
+       ++level) {
+    const auto isa = static_cast<scoring::Isa>(level);
+    for (const auto& kernel : scoring::kernel_table_for(isa).prefilters) {
+      if (kernel.search == nullptr || last + 1 < kernel.min_window_starts) continue;
+      expect(std::string("prefiltered_search/").append(scoring::isa_name(isa)),
+             kernel.search(h, last, x, m, rare));
+    }
   }
-  if (last + 1 >= 64 && scoring::cpu_features().avx512bw) {
-    expect("prefiltered_search_avx512bw",
-           scoring::prefiltered_search_avx512bw(h, last, x, m, rare));
-  }
-#elif defined(__aarch64__)
-  if (last + 1 >= 16)
-    expect("prefiltered_search_neon", scoring::prefiltered_search_neon(h, last, x, m, rare));
-#endif
 }
 
 }  // namespace

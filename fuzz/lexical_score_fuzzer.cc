@@ -16,23 +16,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "fuzz_input.h"
 #include "mismatch_report.h"
 #include "reference_score.h"
-#include "scoring/arch/cpu_features.h"
+#include "scoring/arch/kernel_table.h"
 #include "scoring/lexical_score.h"
+#include "scoring/lowercase/to_lower_full.h"
+#include "scoring/testing/levels.h"
 #include "scoring/testing/testing.h"
-#include "scoring/unicode/fixed_width_text.h"
-#include "scoring/unicode/to_lower_full.h"
-#include "scoring/white_space.h"
-
-#if defined(__x86_64__)
-#include "scoring/arch/x86_64/entry_points.h"
-#elif defined(__aarch64__)
-#include "scoring/arch/aarch64/entry_points.h"
-#endif
+#include "scoring/transcode/fixed_width_text.h"
+#include "scoring/unicode/white_space.h"
 
 namespace corvane::fuzz {
 namespace {
@@ -46,13 +42,12 @@ CodePoints check_lowercase(std::string_view label, std::string_view utf8,
   return lowered;
 }
 
-#if defined(__x86_64__) || defined(__aarch64__)
 std::size_t utf8_length(char32_t cp) {
   return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
 }
 
-// The vector lowercase loops for every instruction set the CPU has, called
-// directly (the converter uses only the best one), from code point `first`
+// The vector lowercase loops of every level the CPU has, called directly
+// (the converter uses only one level's), from code point `first`
 // of the text: each converts a prefix of the rest that ends on a code point
 // boundary, into exactly the model's lowercase form of those code points,
 // sigmas judged within the whole text.
@@ -82,41 +77,26 @@ void check_lower_runs(std::string_view text, const CodePoints& code_points,
     }
   };
   Text out(rest, '\0');
-#if defined(__aarch64__)
-  const std::size_t ascii = scoring::lower_ascii_run_neon(text.data() + from, rest, out.data());
+  static const auto ascii_runs = scoring::each_kernel(&scoring::KernelTable::lower_ascii_run);
+  static const auto two_byte_runs = scoring::each_kernel(&scoring::KernelTable::lower_two_byte_run);
+  static const auto long_runs = scoring::each_kernel(&scoring::KernelTable::lower_long_run);
   std::size_t prefix = 0;
   while (prefix < rest && static_cast<unsigned char>(text[from + prefix]) < 0x80) ++prefix;
-  if (ascii != prefix) report_mismatch("lower_ascii_run_neon: prefix length", {{"text", text}});
-  expect("lower_ascii_run_neon", ascii, out);
-  expect("lower_two_byte_run_neon", scoring::lower_two_byte_run_neon(text, from, out.data()), out);
-  expect("lower_long_run_neon", scoring::lower_long_run_neon(text, from, out.data()), out);
-#else
-  if (scoring::cpu_features().avx2) {
-    const std::size_t ascii = scoring::lower_ascii_run_avx2(text.data() + from, rest, out.data());
-    std::size_t prefix = 0;
-    while (prefix < rest && static_cast<unsigned char>(text[from + prefix]) < 0x80) ++prefix;
-    if (ascii != prefix) report_mismatch("lower_ascii_run_avx2: prefix length", {{"text", text}});
-    expect("lower_ascii_run_avx2", ascii, out);
-    expect("lower_two_byte_run_avx2", scoring::lower_two_byte_run_avx2(text, from, out.data()),
-           out);
-    expect("lower_long_run_avx2", scoring::lower_long_run_avx2(text, from, out.data()), out);
+  for (const auto& run : ascii_runs) {
+    const std::size_t ascii = run.kernel(text.data() + from, rest, out.data());
+    if (ascii != prefix)
+      report_mismatch("lower_ascii_run: prefix length", {{"level", run.level}, {"text", text}});
+    expect(std::string("lower_ascii_run/").append(run.level), ascii, out);
   }
-  if (scoring::cpu_features().avx512bw) {
-    expect("lower_long_run_avx512bw", scoring::lower_long_run_avx512bw(text, from, out.data()),
+  for (const auto& run : two_byte_runs) {
+    expect(std::string("lower_two_byte_run/").append(run.level), run.kernel(text, from, out.data()),
            out);
   }
-  if (scoring::cpu_features().avx512vbmi) {
-    expect("lower_two_byte_run_avx512vbmi",
-           scoring::lower_two_byte_run_avx512vbmi(text, from, out.data()), out);
-  }
-  if (scoring::cpu_features().ssse3) {
-    expect("lower_two_byte_run_ssse3", scoring::lower_two_byte_run_ssse3(text, from, out.data()),
+  for (const auto& run : long_runs) {
+    expect(std::string("lower_long_run/").append(run.level), run.kernel(text, from, out.data()),
            out);
-    expect("lower_long_run_ssse3", scoring::lower_long_run_ssse3(text, from, out.data()), out);
   }
-#endif
 }
-#endif
 
 void check_words(std::string_view query, const CodePoints& code_points) {
   Vector<std::string_view> got;
@@ -225,11 +205,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CodePoints lowered_text =
       check_lowercase("to_lower_full of the text", text, text_code_points);
   check_lowercase("to_lower_full of the query", query, query_code_points);
-#if defined(__x86_64__) || defined(__aarch64__)
   // From the start, and from the middle code point.
   check_lower_runs(text, text_code_points, lowered_text, 0);
   check_lower_runs(text, text_code_points, lowered_text, text_code_points.size() / 2);
-#endif
   check_words(query, query_code_points);
   check_score(text, text_code_points, query, query_code_points);
   return 0;

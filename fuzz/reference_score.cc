@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "scoring/testing/testing.h"
 #include "scoring/unicode/case_tables.h"
 
 namespace corvane::fuzz::reference {

@@ -9,9 +9,8 @@
 // Final_Sigma rule read off the input, everything else by the simple
 // lowercase table); containment tries every start position in turn; the
 // score divides the hit count by the word count in single precision. Only
-// the case tables (`simple_lowercase`, `is_cased`, `is_case_ignorable`) are
-// shared with the core; they are checked against the Unicode data on their
-// own.
+// the case tables (`simple_lowercase`, and `is_cased` and `is_case_ignorable` of scoring/testing/)
+// are shared with the core; they are checked against the Unicode data on their own.
 #pragma once
 
 #include <cstddef>

@@ -7,17 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "scoring/arch/cpu_features.h"
+#include "scoring/arch/kernel_table.h"
+#include "scoring/lowercase/to_lower_full.h"
 #include "scoring/search/contains_text.h"
+#include "scoring/testing/levels.h"
 #include "scoring/testing/testing.h"
 #include "scoring/transcode/fixed_width_text.h"
-#include "scoring/lowercase/to_lower_full.h"
 #include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
-
-#if defined(__x86_64__)
-#include "scoring/arch/x86_64/entry_points.h"
-#endif
 
 namespace corvane::scoring {
 namespace {
@@ -277,26 +274,8 @@ TEST(LexicalScore, FixedWidthTextScoresAsItsUtf8Form) {
 }
 
 // Every conversion of fixed-width units to UTF-8: the dispatched one, and
-// each vector encoder the CPU can run (for the whole blocks it converts).
-using Encode16 = std::size_t (*)(const std::uint16_t*, std::size_t, char*, std::size_t&) noexcept;
-using Encode32 = std::size_t (*)(const std::uint32_t*, std::size_t, char*, std::size_t&) noexcept;
-struct Encoder {
-  const char* name;
-  bool runs;
-  Encode16 two_byte;
-  Encode32 four_byte;  // null where the encoder takes two-byte units only
-};
-
-std::vector<Encoder> vector_encoders() {
-  std::vector<Encoder> encoders;
-#if defined(__x86_64__)
-  encoders.push_back({"ssse3", cpu_features().ssse3, encode_utf8_two_byte_units_ssse3, nullptr});
-  encoders.push_back({"avx512vbmi2", cpu_features().avx512vbmi2, encode_utf8_units_avx512vbmi2,
-                      encode_utf8_units_avx512vbmi2});
-#endif
-  return encoders;
-}
-
+// each level's vector encoder that the CPU can run (for the whole blocks it
+// converts).
 TEST(FixedWidthText, EncodesEveryMixOfLengthsAsUtf8) {
   // ASCII, two-, three- and (at width 4) four-byte code points in every
   // proportion, so that vector blocks fall wholly in one kind or mix them;
@@ -320,34 +299,29 @@ TEST(FixedWidthText, EncodesEveryMixOfLengthsAsUtf8) {
     std::string out(utf8_size_bound(width, length) + 1, '\0');
     out.resize(encode_utf8_into(text.view(width), 0, length, out.data()));
     ASSERT_EQ(out, expected) << "round " << round << " width " << width;
-    for (const Encoder& encoder : vector_encoders()) {
-      if (!encoder.runs || (width == 4 && encoder.four_byte == nullptr)) continue;
+    // Each encoder converts whole blocks and says how many units it took.
+    const auto check_blocks = [&](std::string_view level, auto* encode, const auto& units) {
       std::string block(utf8_size_bound(width, length), '\0');
       std::size_t consumed = 0;
-      const std::size_t size =
-          width == 2 ? encoder.two_byte(text.pairs.data(), length, block.data(), consumed)
-                     : encoder.four_byte(text.quads.data(), length, block.data(), consumed);
+      const std::size_t size = encode(units.data(), length, block.data(), consumed);
       Units head;
       head.code_points = text.code_points.substr(0, consumed);
-      ASSERT_EQ(block.substr(0, size), head.utf8()) << encoder.name << " round " << round;
-      ASSERT_LT(length - consumed, 32u) << encoder.name;
+      ASSERT_EQ(block.substr(0, size), head.utf8()) << level << " round " << round;
+      ASSERT_LT(length - consumed, 32u) << level;
+    };
+    if (width == 2) {
+      for (const auto& k : each_kernel(&KernelTable::encode_units16)) {
+        check_blocks(k.level, k.kernel, text.pairs);
+      }
+    } else {
+      for (const auto& k : each_kernel(&KernelTable::encode_units32)) {
+        check_blocks(k.level, k.kernel, text.quads);
+      }
     }
   }
 }
 
 TEST(FixedWidthText, LowersEveryLatin1UnitAsUtf8) {
-  using Lower = std::size_t (*)(const std::uint8_t*, std::size_t, char*, std::size_t&) noexcept;
-  struct Lowerer {
-    const char* name;
-    bool runs;
-    Lower lower;
-  };
-  const std::vector<Lowerer> lowerers = {
-#if defined(__x86_64__)
-      {"ssse3", cpu_features().ssse3, lower_latin1_units_ssse3},
-      {"avx512vbmi2", cpu_features().avx512vbmi2, lower_latin1_units_avx512vbmi2},
-#endif
-  };
   // Every unit in every lane: all 256 values, rotated.
   for (std::size_t shift = 0; shift < 64; ++shift) {
     Units text;
@@ -357,17 +331,16 @@ TEST(FixedWidthText, LowersEveryLatin1UnitAsUtf8) {
     std::string out(2 * view.length, '\0');
     out.resize(lower_latin1_into(view, 0, view.length, out.data()));
     ASSERT_EQ(out, std::string_view(expected.data(), expected.size())) << shift;
-    for (const Lowerer& lowerer : lowerers) {
-      if (!lowerer.runs) continue;
+    for (const auto& lowerer : each_kernel(&KernelTable::lower_latin1_units)) {
       std::string block(2 * view.length, '\0');
       std::size_t consumed = 0;
-      block.resize(lowerer.lower(text.bytes.data(), view.length, block.data(), consumed));
+      block.resize(lowerer.kernel(text.bytes.data(), view.length, block.data(), consumed));
       Units head;
       head.code_points = text.code_points.substr(0, consumed);
       const Text head_lowered = to_lower_full(head.utf8());
       ASSERT_EQ(block, std::string_view(head_lowered.data(), head_lowered.size()))
-          << lowerer.name << " " << shift;
-      ASSERT_LT(view.length - consumed, 32u) << lowerer.name;
+          << lowerer.level << " " << shift;
+      ASSERT_LT(view.length - consumed, 32u) << lowerer.level;
     }
   }
 }

@@ -7,29 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "scoring/arch/cpu_features.h"
-#include "scoring/search/contains_text.h"
-#include "scoring/testing/testing.h"
+#include "scoring/arch/kernel_table.h"
 #include "scoring/lowercase/to_lower_full.h"
+#include "scoring/search/contains_text.h"
+#include "scoring/testing/levels.h"
+#include "scoring/testing/testing.h"
 #include "scoring/unicode/white_space.h"
-
-#if defined(__x86_64__)
-#include "scoring/arch/x86_64/entry_points.h"
-#elif defined(__aarch64__)
-#include "scoring/arch/aarch64/entry_points.h"
-#endif
-
-#if defined(__x86_64__) || defined(__aarch64__)
 
 namespace corvane::scoring {
 namespace {
 
-using Hits = std::optional<ShortWordHits> (*)(std::string_view, std::string_view) noexcept;
-
+// A level's kernel, or the dispatched entry (`kernel` null).
 struct Implementation {
-  const char* name;
-  Hits hits;
+  std::string name;
+  ShortInputHits* kernel;
   bool available;
+
+  std::optional<ShortWordHits> hits(std::string_view text, std::string_view query) const {
+    return kernel != nullptr ? kernel(text, query, to_lower_full_into)
+                             : short_input_hits(text, query);
+  }
 };
 
 // By name: the default printer would show the bytes, padding included.
@@ -37,14 +34,14 @@ void PrintTo(const Implementation& implementation, std::ostream* out) {
   *out << implementation.name;
 }
 
+// The dispatched entry serves where the level the process runs at has a
+// short-input scorer.
 std::vector<Implementation> implementations() {
-#if defined(__x86_64__)
-  return {{"dispatched", short_input_hits, true},
-          {"sse2", short_input_hits_sse2, true},
-          {"avx2", short_input_hits_avx2, cpu_features().avx2}};
-#else
-  return {{"dispatched", short_input_hits, true}, {"neon", short_input_hits_neon, true}};
-#endif
+  std::vector<Implementation> all{{"dispatched", nullptr, kernels().short_input_hits != nullptr}};
+  for (const auto& k : each_kernel(&KernelTable::short_input_hits)) {
+    all.push_back({std::string(k.level), k.kernel, true});
+  }
+  return all;
 }
 
 // The counts as the score defines them: the whole text lowercased, each
@@ -151,9 +148,7 @@ TEST_P(ShortInput, TextThatOutgrowsTheLimitIsLeftToTheGeneralPath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Implementations, ShortInput, testing::ValuesIn(implementations()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace corvane::scoring
-
-#endif  // defined(__x86_64__) || defined(__aarch64__)

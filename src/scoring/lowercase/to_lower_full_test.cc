@@ -11,23 +11,16 @@
 #include <string_view>
 #include <vector>
 
-#include "scoring/arch/cpu_features.h"
+#include "scoring/arch/baseline_bytes.h"
 #include "scoring/arch/generic/ascii_lower_kernel.h"
+#include "scoring/arch/kernel_table.h"
 #include "scoring/arch/portable/portable_bytes.h"
+#include "scoring/testing/levels.h"
 #include "scoring/testing/testing.h"
 #include "scoring/unicode/case_tables.h"
-#include "scoring/unicode/lower_runs.h"
 #include "scoring/unicode/sigma_context.h"
 #include "scoring/unicode/two_byte_case_shift.h"
 #include "scoring/unicode/utf8.h"
-#if defined(__SSE2__)
-#include "scoring/arch/x86_64/sse2_bytes.h"
-#endif
-#if defined(__x86_64__)
-#include "scoring/arch/x86_64/entry_points.h"
-#elif defined(__aarch64__)
-#include "scoring/arch/aarch64/entry_points.h"
-#endif
 
 namespace corvane::scoring {
 namespace {
@@ -237,22 +230,16 @@ TEST(AsciiLowerKernel, PortableMatchesBytewise) {
   });
 }
 
-#if defined(__SSE2__)
-TEST(AsciiLowerKernel, Sse2MatchesBytewise) {
+// The baseline loop that callers inline, and each level's own.
+TEST(AsciiLowerKernel, EveryLevelMatchesBytewise) {
   check_ascii_run([](const char* in, std::size_t size, char* out) noexcept {
-    return lower_ascii_run<Sse2Bytes>(in, size, out);
+    return lower_ascii_run<BaselineBytes>(in, size, out);
   });
+  for (const auto& k : each_kernel(&KernelTable::lower_ascii_run)) {
+    SCOPED_TRACE(k.level);
+    check_ascii_run(k.kernel);
+  }
 }
-#endif
-
-#if defined(__x86_64__)
-TEST(AsciiLowerKernel, Avx2MatchesBytewise) {
-  if (!cpu_features().avx2) GTEST_SKIP() << "no AVX2";
-  check_ascii_run(lower_ascii_run_avx2);
-}
-#elif defined(__aarch64__)
-TEST(AsciiLowerKernel, NeonMatchesBytewise) { check_ascii_run(lower_ascii_run_neon); }
-#endif
 
 // Where the two-byte vector loop may stop: too near the end for a block
 // (a sequence that the last block's end cuts included), or at a code point
@@ -446,57 +433,23 @@ TEST(ToLowerFull, MatchesNaiveOnSeededProse) {
   }
 }
 
-#if defined(__x86_64__)
-TEST(TwoByteLower, Avx512SettlesSigmasLikeNaive) {
-  if (!cpu_features().avx512vbmi) {
-    GTEST_SKIP() << "no AVX512BW and VBMI";
+TEST(TwoByteLower, EveryLevelSettlesSigmasLikeNaive) {
+  for (const auto& k :
+       each_kernel(&KernelTable::lower_two_byte_run, &KernelTable::two_byte_min_size)) {
+    SCOPED_TRACE(k.level);
+    check_sigma_neighbours(k.kernel, k.width);
   }
-  check_sigma_neighbours(lower_two_byte_run_avx512vbmi, 64);
 }
 
-TEST(TwoByteLower, Avx2SettlesSigmasLikeNaive) {
-  if (!cpu_features().avx2) GTEST_SKIP() << "no AVX2";
-  check_sigma_neighbours(lower_two_byte_run_avx2, 32);
-}
-
-TEST(TwoByteLower, Ssse3SettlesSigmasLikeNaive) {
-  if (!cpu_features().ssse3) GTEST_SKIP() << "no SSSE3";
-  check_sigma_neighbours(lower_two_byte_run_ssse3, 16);
-}
-
-TEST(TwoByteLower, Avx512MatchesNaive) {
-  if (!cpu_features().avx512vbmi) {
-    GTEST_SKIP() << "no AVX512BW and VBMI";
+TEST(TwoByteLower, EveryLevelMatchesNaive) {
+  for (const auto& k :
+       each_kernel(&KernelTable::lower_two_byte_run, &KernelTable::two_byte_min_size)) {
+    SCOPED_TRACE(k.level);
+    check_two_byte_run(k.kernel, k.width);
+    check_capitals_in_every_lane(k.kernel, k.width);
+    check_seeded_prose(k.kernel, k.width);
   }
-  check_two_byte_run(lower_two_byte_run_avx512vbmi, 64);
-  check_capitals_in_every_lane(lower_two_byte_run_avx512vbmi, 64);
-  check_seeded_prose(lower_two_byte_run_avx512vbmi, 64);
 }
-
-TEST(TwoByteLower, Avx2MatchesNaive) {
-  if (!cpu_features().avx2) GTEST_SKIP() << "no AVX2";
-  check_two_byte_run(lower_two_byte_run_avx2, 32);
-  check_capitals_in_every_lane(lower_two_byte_run_avx2, 32);
-  check_seeded_prose(lower_two_byte_run_avx2, 32);
-}
-
-TEST(TwoByteLower, Ssse3MatchesNaive) {
-  if (!cpu_features().ssse3) GTEST_SKIP() << "no SSSE3";
-  check_two_byte_run(lower_two_byte_run_ssse3, 16);
-  check_capitals_in_every_lane(lower_two_byte_run_ssse3, 16);
-  check_seeded_prose(lower_two_byte_run_ssse3, 16);
-}
-#elif defined(__aarch64__)
-TEST(TwoByteLower, NeonSettlesSigmasLikeNaive) {
-  check_sigma_neighbours(lower_two_byte_run_neon, 16);
-}
-
-TEST(TwoByteLower, NeonMatchesNaive) {
-  check_two_byte_run(lower_two_byte_run_neon, 16);
-  check_capitals_in_every_lane(lower_two_byte_run_neon, 16);
-  check_seeded_prose(lower_two_byte_run_neon, 16);
-}
-#endif
 
 // Every code point of three bytes and those of four in the cased blocks and
 // the emoji, each after `shift` bytes of ASCII and with ASCII between them
@@ -522,32 +475,16 @@ std::string every_long_code_point(std::size_t shift) {
   return utf8(text);
 }
 
-#if defined(__x86_64__) || defined(__aarch64__)
-TEST(LongLower, MatchesNaive) {
-  const struct {
-    const char* name;
-    LowerSequenceRun run;
-    std::size_t width;
-    bool present;
-  } runs[] = {
-#if defined(__x86_64__)
-      {"ssse3", lower_long_run_ssse3, 16, cpu_features().ssse3},
-      {"avx2", lower_long_run_avx2, 32, cpu_features().avx2},
-      {"avx512bw", lower_long_run_avx512bw, 64, cpu_features().avx512bw},
-#else
-      {"neon", lower_long_run_neon, 16, true},
-#endif
-  };
-  for (const auto& r : runs) {
-    if (!r.present) continue;
-    for (std::size_t shift = 0; shift < r.width; shift += r.width / 16 + 1) {
-      expect_run_matches_naive(r.run, r.width, every_long_code_point(shift), may_stop_long_at);
-      ASSERT_FALSE(testing::Test::HasFailure()) << r.name << " shift " << shift;
+TEST(LongLower, EveryLevelMatchesNaive) {
+  for (const auto& k : each_kernel(&KernelTable::lower_long_run, &KernelTable::long_min_size)) {
+    for (std::size_t shift = 0; shift < k.width; shift += k.width / 16 + 1) {
+      expect_run_matches_naive(k.kernel, k.width, every_long_code_point(shift), may_stop_long_at);
+      ASSERT_FALSE(testing::Test::HasFailure()) << k.level << " shift " << shift;
     }
-    check_seeded_prose(r.run, r.width, may_stop_long_at);
+    SCOPED_TRACE(k.level);
+    check_seeded_prose(k.kernel, k.width, may_stop_long_at);
   }
 }
-#endif
 
 TEST(ToLowerFull, MatchesNaiveOnEveryLongCodePoint) {
   for (std::size_t shift = 0; shift < 4; ++shift) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "scoring/search/contains_text.h"
+#include "scoring/testing/testing.h"
 
 namespace {
 

@@ -13,15 +13,11 @@
 #include <vector>
 
 #include "scoring/arch/cpu_features.h"
+#include "scoring/arch/kernel_table.h"
 #include "scoring/search/byte_frequency.h"
 #include "scoring/search/prefilter.h"
 #include "scoring/search/two_way.h"
-
-#if defined(__x86_64__)
-#include "scoring/arch/x86_64/entry_points.h"
-#elif defined(__aarch64__)
-#include "scoring/arch/aarch64/entry_points.h"
-#endif
+#include "scoring/testing/testing.h"
 
 namespace corvane::scoring {
 namespace {
@@ -319,15 +315,17 @@ TEST(CriticalFactorization, IsCriticalForEveryShortWord) {
 // often; eight letters rarely.
 TEST(PrefilteredSearch, VectorSearchesMatchTheByteLoop) {
   std::mt19937_64 rng(99);
-  // Each with the fewest window starts it takes.
-  std::vector<std::pair<PrefilteredSearch, std::size_t>> searches;
-#if defined(__x86_64__)
-  searches.emplace_back(prefiltered_search_sse2, 16);
-  if (cpu_features().avx2) searches.emplace_back(prefiltered_search_avx2, 32);
-  if (cpu_features().avx512bw) searches.emplace_back(prefiltered_search_avx512bw, 64);
-#elif defined(__aarch64__)
-  searches.emplace_back(prefiltered_search_neon, 16);
-#endif
+  // Each level's widest search that the CPU can run, with the fewest window
+  // starts it takes; the portable level's is the byte loop itself.
+  PrefilteredSearch* const prefiltered_search_bytewise =
+      kernel_table_for(Isa::Portable).prefilters[0].search;
+  std::vector<std::pair<PrefilteredSearch*, std::size_t>> searches;
+  for (std::size_t level = 1; level <= static_cast<std::size_t>(cpu_features().best); ++level) {
+    const KernelTable::Prefilter widest = kernel_table_for(static_cast<Isa>(level)).prefilters[0];
+    if (searches.empty() || searches.back().first != widest.search) {
+      searches.emplace_back(widest.search, widest.min_window_starts);
+    }
+  }
   for (int round = 0; round < 3000; ++round) {
     const std::string_view alphabet = round % 3 == 0 ? "ab" : round % 3 == 1 ? "abc" : "abcdefgh";
     const std::size_t m = std::uniform_int_distribution<std::size_t>(2, 24)(rng);
