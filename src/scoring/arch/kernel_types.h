@@ -11,8 +11,8 @@
 // - `EncodeUnits*`, `LowerLatin1Units`: convert whole blocks of code units
 //   (no surrogates) while a block remains, set `consumed` to the units
 //   converted and return the bytes written; the caller converts the rest
-//   (scoring/transcode/fixed_width_text.h says how much room `out` needs).
-// - `HoldsSurrogate*`: scoring/arch/generic/surrogate_scan.h.
+//   (the transcoder's contract says how much room `out` needs).
+// - `HoldsSurrogate*`: scoring/arch/generic/surrogate_scan_kernel.h.
 // - `PrefilteredSearch`: scoring/search/prefilter.h, with the extra
 //   precondition that last + 1 is at least the kernel's width.
 // - `ShortInputHits`: scoring/short_input_score.h; the words of a query

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "base/allocation.h"
-#include "scoring/testing/testing.h"
 #include "scoring/lowercase/to_lower_full.h"
 #include "scoring/unicode/utf8.h"
 
@@ -243,8 +242,9 @@ const std::string& emoji_varied_prose() {
 }
 
 std::string lowercased(const std::string& text) {
-  const Text lowered = to_lower_full(text);
-  return std::string(lowered.data(), lowered.size());
+  std::string lowered(lowered_size_bound(text.size()), '\0');
+  lowered.resize(to_lower_full_into(text, lowered.data()));
+  return lowered;
 }
 
 const std::string& greek_lowercase_prose() {

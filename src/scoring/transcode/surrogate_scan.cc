@@ -1,6 +1,6 @@
 #include <type_traits>
 
-#include "scoring/arch/generic/surrogate_scan.h"
+#include "scoring/arch/generic/surrogate_scan_kernel.h"
 #include "scoring/arch/kernel_table.h"
 #include "scoring/transcode/fixed_width_text.h"
 #include "scoring/transcode/units.h"

@@ -12,7 +12,7 @@ CORVANE_TARGET_BEGIN(Avx2)
 #include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
-#include "scoring/arch/generic/surrogate_scan.h"
+#include "scoring/arch/generic/surrogate_scan_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
 #include "scoring/arch/x86_64/avx2_bytes.h"
 
