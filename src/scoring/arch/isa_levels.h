@@ -16,15 +16,16 @@
 #pragma once
 
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 
 #if defined(__x86_64__)
 #define CORVANE_ISA_LEVELS(X) \
-  X(Portable, portable)     \
-  X(Sse2, sse2)             \
-  X(Ssse3, ssse3)           \
-  X(Avx2, avx2)             \
-  X(Avx512Bw, avx512bw)     \
+  X(Portable, portable)       \
+  X(Sse2, sse2)               \
+  X(Ssse3, ssse3)             \
+  X(Avx2, avx2)               \
+  X(Avx512Bw, avx512bw)       \
   X(Avx512Vbmi2, avx512vbmi2)
 // Each level's string repeats the levels below it, so that a region compiled
 // for it and the check made for it ask for the same features.
@@ -38,7 +39,7 @@
 #elif defined(__aarch64__)
 // NEON is part of every AArch64 CPU: its level needs no check.
 #define CORVANE_ISA_LEVELS(X) \
-  X(Portable, portable)     \
+  X(Portable, portable)       \
   X(Neon, neon)
 #define CORVANE_ISA_TARGET_Portable ""
 #define CORVANE_ISA_TARGET_Neon ""
@@ -53,22 +54,22 @@ namespace corvane::scoring {
 enum class Isa : unsigned char { CORVANE_ISA_LEVELS(CORVANE_ISA_ENUMERATOR) };
 #undef CORVANE_ISA_ENUMERATOR
 
-#define CORVANE_ISA_COUNT(Name, name) +1
-inline constexpr std::size_t kIsaLevelCount = 0 CORVANE_ISA_LEVELS(CORVANE_ISA_COUNT);
-#undef CORVANE_ISA_COUNT
+#define CORVANE_ISA_NAME(Name, name) #name,
+inline constexpr std::string_view kIsaNames[] = {CORVANE_ISA_LEVELS(CORVANE_ISA_NAME)};
+#undef CORVANE_ISA_NAME
+
+#define CORVANE_ISA_TARGET(Name, name) CORVANE_ISA_TARGET_##Name,
+inline constexpr std::string_view kIsaTargets[] = {CORVANE_ISA_LEVELS(CORVANE_ISA_TARGET)};
+#undef CORVANE_ISA_TARGET
+
+inline constexpr std::size_t kIsaLevelCount = std::size(kIsaNames);
 
 constexpr std::string_view isa_name(Isa isa) noexcept {
-#define CORVANE_ISA_NAME(Name, name) #name,
-  constexpr std::string_view kNames[] = {CORVANE_ISA_LEVELS(CORVANE_ISA_NAME)};
-#undef CORVANE_ISA_NAME
-  return kNames[static_cast<std::size_t>(isa)];
+  return kIsaNames[static_cast<std::size_t>(isa)];
 }
 
 constexpr std::string_view isa_target(Isa isa) noexcept {
-#define CORVANE_ISA_TARGET(Name, name) CORVANE_ISA_TARGET_##Name,
-  constexpr std::string_view kTargets[] = {CORVANE_ISA_LEVELS(CORVANE_ISA_TARGET)};
-#undef CORVANE_ISA_TARGET
-  return kTargets[static_cast<std::size_t>(isa)];
+  return kIsaTargets[static_cast<std::size_t>(isa)];
 }
 
 }  // namespace corvane::scoring

@@ -29,62 +29,62 @@ Tables make_tables() noexcept {
     t.prefilters[0] = {search, min_window_starts};
   };
 
-  t.lower_ascii_run = portable::lower_ascii_run;
+  t.lower_ascii_run = portable::kLowerAsciiRun;
   t.ascii_min_size = 0;
-  t.prefilters[0] = {portable::prefiltered_search, 0};
+  t.prefilters[0] = {portable::kPrefilteredSearch, 0};
   level(Isa::Portable);
 
 #if defined(__x86_64__)
   // SSE2, the baseline: the ASCII loop is inlined at every size.
   t.lower_ascii_run = nullptr;
-  prefer_search(sse2::prefiltered_search, 16);
-  t.short_input_hits = sse2::short_input_hits;
+  prefer_search(sse2::kPrefilteredSearch, 16);
+  t.short_input_hits = sse2::kShortInputHits;
   level(Isa::Sse2);
 
-  t.lower_two_byte_run = ssse3::lower_two_byte_run;
+  t.lower_two_byte_run = ssse3::kLowerTwoByteRun;
   t.two_byte_min_size = 16;
-  t.lower_long_run = ssse3::lower_long_run;
+  t.lower_long_run = ssse3::kLowerLongRun;
   t.long_min_size = 16;
-  t.encode_units16 = ssse3::encode_units16;
-  t.lower_latin1_units = ssse3::lower_latin1_units;
+  t.encode_units16 = ssse3::kEncodeUnits16;
+  t.lower_latin1_units = ssse3::kLowerLatin1Units;
   level(Isa::Ssse3);
 
   // Below four AVX2 vectors the inlined SSE2 loop is as fast as a call.
-  t.lower_ascii_run = avx2::lower_ascii_run;
+  t.lower_ascii_run = avx2::kLowerAsciiRun;
   t.ascii_min_size = 128;
-  t.lower_two_byte_run = avx2::lower_two_byte_run;
+  t.lower_two_byte_run = avx2::kLowerTwoByteRun;
   t.two_byte_min_size = 32;
-  t.lower_long_run = avx2::lower_long_run;
+  t.lower_long_run = avx2::kLowerLongRun;
   t.long_min_size = 32;
-  t.holds_surrogate16 = avx2::holds_surrogate16;
-  t.holds_surrogate32 = avx2::holds_surrogate32;
-  prefer_search(avx2::prefiltered_search, 32);
-  t.short_input_hits = avx2::short_input_hits;
+  t.holds_surrogate16 = avx2::kHoldsSurrogate16;
+  t.holds_surrogate32 = avx2::kHoldsSurrogate32;
+  prefer_search(avx2::kPrefilteredSearch, 32);
+  t.short_input_hits = avx2::kShortInputHits;
   level(Isa::Avx2);
 
   // The short-input scorer stays at AVX2: 64-byte registers would be one
   // block for every input it takes.
-  t.lower_long_run = avx512bw::lower_long_run;
+  t.lower_long_run = avx512bw::kLowerLongRun;
   t.long_min_size = 64;
-  prefer_search(avx512bw::prefiltered_search, 64);
+  prefer_search(avx512bw::kPrefilteredSearch, 64);
   level(Isa::Avx512Bw);
 
-  t.lower_two_byte_run = avx512vbmi2::lower_two_byte_run;
+  t.lower_two_byte_run = avx512vbmi2::kLowerTwoByteRun;
   t.two_byte_min_size = 64;
-  t.encode_units16 = avx512vbmi2::encode_units16;
-  t.encode_units32 = avx512vbmi2::encode_units32;
-  t.lower_latin1_units = avx512vbmi2::lower_latin1_units;
+  t.encode_units16 = avx512vbmi2::kEncodeUnits16;
+  t.encode_units32 = avx512vbmi2::kEncodeUnits32;
+  t.lower_latin1_units = avx512vbmi2::kLowerLatin1Units;
   level(Isa::Avx512Vbmi2);
 #elif defined(__aarch64__)
   // NEON, the baseline: the ASCII loop is inlined at every size, and every
   // CPU has the table look-up.
   t.lower_ascii_run = nullptr;
-  t.lower_two_byte_run = neon::lower_two_byte_run;
+  t.lower_two_byte_run = neon::kLowerTwoByteRun;
   t.two_byte_min_size = 16;
-  t.lower_long_run = neon::lower_long_run;
+  t.lower_long_run = neon::kLowerLongRun;
   t.long_min_size = 16;
-  prefer_search(neon::prefiltered_search, 16);
-  t.short_input_hits = neon::short_input_hits;
+  prefer_search(neon::kPrefilteredSearch, 16);
+  t.short_input_hits = neon::kShortInputHits;
   level(Isa::Neon);
 #endif
   return tables;

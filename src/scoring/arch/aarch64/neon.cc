@@ -10,9 +10,9 @@
 
 namespace corvane::scoring::neon {
 
-constinit LowerSequenceRun* const lower_two_byte_run = scoring::lower_two_byte_run<NeonBytes>;
-constinit LowerSequenceRun* const lower_long_run = scoring::lower_long_run<NeonBytes>;
-constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_with<NeonBytes>;
-constinit ShortInputHits* const short_input_hits = short_input_hits_with<NeonBytes>;
+constinit LowerSequenceRun* const kLowerTwoByteRun = scoring::lower_two_byte_run<NeonBytes>;
+constinit LowerSequenceRun* const kLowerLongRun = scoring::lower_long_run<NeonBytes>;
+constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<NeonBytes>;
+constinit ShortInputHits* const kShortInputHits = short_input_hits_with<NeonBytes>;
 
 }  // namespace corvane::scoring::neon

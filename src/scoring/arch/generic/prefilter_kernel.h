@@ -2,7 +2,8 @@
 // instruction set.
 //
 // Contract: `prefiltered_search_with<V>` gives the results of
-// `prefiltered_search_bytewise` (scoring/search/prefilter.h) for last + 1 >=
+// the portable level's byte loop (scoring/arch/portable/portable.cc; the
+// search is described in scoring/search/prefilter.h) for last + 1 >=
 // V::kWidth. `V` is a `ComparingByteVector` (scoring/arch/byte_vector.h) of
 // at most 64 lanes. Only the per-architecture files include this header,
 // each after switching on its instruction set, so that the loop is

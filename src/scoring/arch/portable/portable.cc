@@ -38,8 +38,8 @@ PrefilterResult prefiltered_search_bytewise(const unsigned char* haystack, std::
 }  // namespace
 
 namespace portable {
-constinit LowerAsciiRun* const lower_ascii_run = scoring::lower_ascii_run<PortableBytes>;
-constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_bytewise;
+constinit LowerAsciiRun* const kLowerAsciiRun = scoring::lower_ascii_run<PortableBytes>;
+constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_bytewise;
 }  // namespace portable
 
 }  // namespace corvane::scoring

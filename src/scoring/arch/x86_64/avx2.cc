@@ -18,13 +18,13 @@ CORVANE_TARGET_BEGIN(Avx2)
 
 namespace corvane::scoring::avx2 {
 
-constinit LowerAsciiRun* const lower_ascii_run = scoring::lower_ascii_run<Avx2Bytes>;
-constinit LowerSequenceRun* const lower_two_byte_run = scoring::lower_two_byte_run<Avx2Bytes>;
-constinit LowerSequenceRun* const lower_long_run = scoring::lower_long_run<Avx2Bytes>;
-constinit HoldsSurrogate16* const holds_surrogate16 = any_surrogate<std::uint16_t>;
-constinit HoldsSurrogate32* const holds_surrogate32 = any_surrogate<std::uint32_t>;
-constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_with<Avx2Bytes>;
-constinit ShortInputHits* const short_input_hits = short_input_hits_with<Avx2Bytes>;
+constinit LowerAsciiRun* const kLowerAsciiRun = scoring::lower_ascii_run<Avx2Bytes>;
+constinit LowerSequenceRun* const kLowerTwoByteRun = scoring::lower_two_byte_run<Avx2Bytes>;
+constinit LowerSequenceRun* const kLowerLongRun = scoring::lower_long_run<Avx2Bytes>;
+constinit HoldsSurrogate16* const kHoldsSurrogate16 = any_surrogate<std::uint16_t>;
+constinit HoldsSurrogate32* const kHoldsSurrogate32 = any_surrogate<std::uint32_t>;
+constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<Avx2Bytes>;
+constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Avx2Bytes>;
 
 }  // namespace corvane::scoring::avx2
 

@@ -3,8 +3,8 @@
 // Contract: `Avx2Bytes` is a `PartialLoadByteVector` and a
 // `ShuffleByteVector` (scoring/arch/byte_vector.h) on __m256i; comparisons
 // give all-ones lanes. Include it only inside a target region that switches
-// AVX2 on (scoring/arch/x86_64/avx2.cc), and run that code only where
-// `cpu_features().avx2` says so.
+// AVX2 on (scoring/arch/x86_64/avx2.cc); the kernel table runs that code
+// only where the CPU has the level.
 // Complexity: O(1) per operation.
 #pragma once
 

@@ -10,8 +10,9 @@
 // AVX512VBMI, `lead_table(c, d)` and `look_up_lead(table, leads)`:
 // lane-wise c[lead & 15] for leads 0xC0..0xCF and d[lead & 15] for
 // 0xD0..0xDF in one look-up. Include this header only inside a target
-// region that switches the set on (scoring/arch/x86_64/avx512bw.cc,
-// avx512vbmi.cc), and run that code only where `cpu_features()` says so.
+// region that switches its level on (scoring/arch/x86_64/avx512bw.cc,
+// avx512vbmi2.cc); the kernel table runs that code only where the CPU has
+// the level.
 // Complexity: O(1) per operation.
 #pragma once
 

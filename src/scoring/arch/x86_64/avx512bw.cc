@@ -15,8 +15,8 @@ CORVANE_TARGET_BEGIN(Avx512Bw)
 
 namespace corvane::scoring::avx512bw {
 
-constinit LowerSequenceRun* const lower_long_run = scoring::lower_long_run<Avx512BwBytes>;
-constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_with<Avx512BwBytes>;
+constinit LowerSequenceRun* const kLowerLongRun = scoring::lower_long_run<Avx512BwBytes>;
+constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<Avx512BwBytes>;
 
 }  // namespace corvane::scoring::avx512bw
 

@@ -14,8 +14,7 @@ CORVANE_TARGET_BEGIN(Avx512Vbmi2)
 
 namespace corvane::scoring::avx512vbmi2 {
 
-constinit LowerSequenceRun* const lower_two_byte_run =
-    scoring::lower_two_byte_run<Avx512VbmiBytes>;
+constinit LowerSequenceRun* const kLowerTwoByteRun = scoring::lower_two_byte_run<Avx512VbmiBytes>;
 
 }  // namespace corvane::scoring::avx512vbmi2
 

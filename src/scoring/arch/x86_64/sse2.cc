@@ -8,7 +8,7 @@
 
 namespace corvane::scoring::sse2 {
 
-constinit PrefilteredSearch* const prefiltered_search = prefiltered_search_with<Sse2Bytes>;
-constinit ShortInputHits* const short_input_hits = short_input_hits_with<Sse2Bytes>;
+constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<Sse2Bytes>;
+constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Sse2Bytes>;
 
 }  // namespace corvane::scoring::sse2

@@ -14,8 +14,8 @@ CORVANE_TARGET_BEGIN(Ssse3)
 
 namespace corvane::scoring::ssse3 {
 
-constinit LowerSequenceRun* const lower_two_byte_run = scoring::lower_two_byte_run<Ssse3Bytes>;
-constinit LowerSequenceRun* const lower_long_run = scoring::lower_long_run<Ssse3Bytes>;
+constinit LowerSequenceRun* const kLowerTwoByteRun = scoring::lower_two_byte_run<Ssse3Bytes>;
+constinit LowerSequenceRun* const kLowerLongRun = scoring::lower_long_run<Ssse3Bytes>;
 
 }  // namespace corvane::scoring::ssse3
 

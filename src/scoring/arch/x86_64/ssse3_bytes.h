@@ -3,8 +3,8 @@
 //
 // Contract: `Ssse3Bytes` is a `ShuffleByteVector` (scoring/arch/byte_vector.h)
 // on __m128i; comparisons give all-ones lanes. Include it only inside a
-// target region that switches SSSE3 on (scoring/arch/x86_64/ssse3.cc), and
-// run that code only where `cpu_features().ssse3` says so.
+// target region that switches SSSE3 on (scoring/arch/x86_64/ssse3.cc); the
+// kernel table runs that code only where the CPU has the level.
 #pragma once
 
 #include <emmintrin.h>

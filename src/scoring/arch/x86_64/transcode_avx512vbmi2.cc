@@ -165,9 +165,9 @@ std::size_t encode_units32_in_blocks(const std::uint32_t* units, std::size_t cou
 
 }  // namespace
 
-constinit EncodeUnits16* const encode_units16 = encode_units16_in_blocks;
-constinit EncodeUnits32* const encode_units32 = encode_units32_in_blocks;
-constinit LowerLatin1Units* const lower_latin1_units = lower_latin1_units_in_blocks;
+constinit EncodeUnits16* const kEncodeUnits16 = encode_units16_in_blocks;
+constinit EncodeUnits32* const kEncodeUnits32 = encode_units32_in_blocks;
+constinit LowerLatin1Units* const kLowerLatin1Units = lower_latin1_units_in_blocks;
 
 }  // namespace corvane::scoring::avx512vbmi2
 

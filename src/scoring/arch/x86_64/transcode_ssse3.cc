@@ -174,8 +174,8 @@ std::size_t encode_units16_in_blocks(const std::uint16_t* units, std::size_t cou
 
 }  // namespace
 
-constinit EncodeUnits16* const encode_units16 = encode_units16_in_blocks;
-constinit LowerLatin1Units* const lower_latin1_units = lower_latin1_units_in_blocks;
+constinit EncodeUnits16* const kEncodeUnits16 = encode_units16_in_blocks;
+constinit LowerLatin1Units* const kLowerLatin1Units = lower_latin1_units_in_blocks;
 
 }  // namespace corvane::scoring::ssse3
 
