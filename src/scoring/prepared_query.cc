@@ -1,0 +1,64 @@
+#include "scoring/prepared_query.h"
+
+#include <variant>
+
+#include "scoring/short_input_score.h"
+#include "scoring/transcode/fixed_width_text.h"
+
+namespace corvane::scoring {
+namespace {
+
+// A fixed-width text short enough for the short path, as UTF-8 on the
+// stack; with a surrogate, the error.
+template <class Score>
+auto with_short_utf8(const FixedWidthText& units, Score&& score)
+    -> decltype(score(std::string_view())) {
+  if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());
+  char bytes[utf8_size_bound(4, kShortInputBytes)];
+  return score(std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)));
+}
+
+}  // namespace
+
+std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view query) {
+  PreparedQuery prepared;
+  prepared.query_.assign(query.begin(), query.end());
+  prepared.lowered_.resize(lowered_words_bound(query.size()));
+  // The needles view the pool, which keeps its place from here on.
+  for_each_lowered_word(query, prepared.lowered_.data(), [&](std::string_view word) {
+    prepared.needles_.emplace_back(word);
+    if (word.size() > prepared.longest_) prepared.longest_ = word.size();
+  });
+  if (prepared.needles_.empty()) {
+    return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
+  }
+  return prepared;
+}
+
+std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) const {
+  const std::string_view query(query_.data(), query_.size());
+  const auto utf8_score = [&](std::string_view utf8) -> std::expected<float, ScoreError> {
+    if (fits_short_input(utf8, query)) {
+      if (const auto counts = short_input_hits(utf8, query); counts && counts->words != 0) {
+        return hit_ratio(counts->hits, counts->words);
+      }
+    }
+    return hit_ratio(find_words(utf8, words(), nullptr), word_count());
+  };
+  if (const auto* utf8 = std::get_if<std::string_view>(&text)) return utf8_score(*utf8);
+  const auto& units = std::get<FixedWidthText>(text);
+  if (units.length <= kShortInputBytes) return with_short_utf8(units, utf8_score);
+  return find_words(units, words(), nullptr).transform([&](std::uint64_t hits) {
+    return hit_ratio(hits, word_count());
+  });
+}
+
+std::expected<std::uint64_t, ScoreError> PreparedQuery::match(const ScoreText& text,
+                                                              std::span<bool> found) const {
+  if (const auto* utf8 = std::get_if<std::string_view>(&text)) {
+    return find_words(*utf8, words(), found.data());
+  }
+  return find_words(std::get<FixedWidthText>(text), words(), found.data());
+}
+
+}  // namespace corvane::scoring

@@ -1,0 +1,54 @@
+// A query prepared once for scoring many texts.
+//
+// Contract: `PreparedQuery::make(query)` takes a query as UTF-8 and gives
+// its words (maximal runs of non-white-space code points), each lowercased
+// by itself and prepared for searching, or `ScoreError::invalid_input`
+// "query cannot be empty" when it has none, as `compute_lexical_score`
+// refuses it. `score(text)` equals `compute_lexical_score_any_form(text,
+// query)` for every text, UTF-8 or fixed-width, a text holding a surrogate
+// included (`ScoreError::surrogate_in_text()`). `match(text, found)` takes
+// `found` of `word_count()` flags and sets found[k] exactly when word k (in
+// query order, repeats counted) occurs in the lowercased text, with the
+// same error. A prepared query does not change after `make`: any number of
+// threads may score with one at once. Scoring allocates nothing for texts
+// of a few KiB and a bounded scratch for longer ones; it keeps nothing.
+// Complexity: `make` O(len(query)); `score` and `match` as
+// `compute_lexical_score` less the query's preparation.
+#pragma once
+
+#include <cstddef>
+#include <expected>
+#include <span>
+#include <string_view>
+
+#include "base/allocation.h"
+#include "scoring/lexical_score.h"
+#include "scoring/score_error.h"
+#include "scoring/search/contains_text.h"
+#include "scoring/word_search.h"
+
+namespace corvane::scoring {
+
+class PreparedQuery {
+ public:
+  static std::expected<PreparedQuery, ScoreError> make(std::string_view query);
+
+  std::size_t word_count() const noexcept { return needles_.size(); }
+  std::expected<float, ScoreError> score(const ScoreText& text) const;
+  std::expected<std::uint64_t, ScoreError> match(const ScoreText& text,
+                                                 std::span<bool> found) const;
+
+ private:
+  PreparedQuery() = default;
+  WordSet words() const noexcept { return {needles_, longest_}; }
+
+  // The query as given, for the short path, which reads it in registers.
+  Vector<char> query_;
+  // The lowercased words, one after another; the needles view them (a
+  // vector's bytes stay put when it moves).
+  Vector<char> lowered_;
+  Vector<Needle> needles_;
+  std::size_t longest_ = 0;
+};
+
+}  // namespace corvane::scoring
