@@ -39,7 +39,9 @@ struct AbortingAllocator {
     }
     return static_cast<T*>(allocate_or_abort(count * sizeof(T)));
   }
-  void deallocate(T* memory, std::size_t) noexcept { release_allocation(memory); }
+  void deallocate(T* memory, std::size_t) noexcept {
+    release_allocation(static_cast<void*>(memory));
+  }
 
   friend bool operator==(const AbortingAllocator&, const AbortingAllocator&) noexcept {
     return true;

@@ -3,6 +3,8 @@
 #include <expected>
 #include <utility>
 
+#include "base/allocation.h"
+#include "boundary/faults/internal_fault.h"
 #include "boundary/faults/null_result.h"
 #include "boundary/guarded_entry.h"
 #include "boundary/owned_ref.h"
@@ -14,6 +16,7 @@ namespace corvane::module {
 
 using boundary::check_new;
 using boundary::guarded_entry;
+using boundary::InternalFault;
 using boundary::lazy_error_with_message;
 using boundary::PyErr;
 namespace {
@@ -56,11 +59,14 @@ std::expected<PyObject*, PyErr> score_call(PyObject* const* args, Py_ssize_t nar
     return std::unexpected(std::move(query.error()));
   }
 
-  auto score = scoring::compute_lexical_score_any_form(*text, *query);
+  const auto score = scoring::compute_lexical_score_any_form(*text, *query);
   if (!score && score.error().kind == scoring::ScoreError::Kind::SurrogateInText) {
-    auto checked = argument_text(names[0], (*slots)[0]);
-    if (!checked) return std::unexpected(std::move(checked.error()));
-    score = scoring::compute_lexical_score_any_form(*checked, *query);
+    // A text that passes the test holds no surrogate: the core and the
+    // test disagree, and scoring again would not settle it.
+    if (auto checked = argument_text(names[0], (*slots)[0]); !checked) {
+      return std::unexpected(std::move(checked.error()));
+    }
+    throw InternalFault(Text("the scoring core found a surrogate that the text does not hold"));
   }
   if (!score) {
     return std::unexpected(

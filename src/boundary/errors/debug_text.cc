@@ -33,6 +33,8 @@ std::optional<Text> formatted_traceback(PyObject* traceback) {
 
 }  // namespace
 
+// Its escapes are part of the debug text, interface that callers match on
+// byte for byte: not to be tidied.
 Text quoted_text(std::string_view text) {
   Text out;
   out.reserve(text.size() + 2);
@@ -75,6 +77,8 @@ Text quoted_text(std::string_view text) {
   return out;
 }
 
+// This layout is interface: callers match on fault messages byte for byte,
+// so it is not to be tidied.
 Text debug_text(PyErr& err) {
   normalize(err);
   Text out("PyErr { type: ");

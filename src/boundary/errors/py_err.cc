@@ -1,17 +1,10 @@
 #include "boundary/errors/py_err.h"
 
+#include "boundary/errors/py_err_access.h"
 #include "boundary/faults/internal_fault.h"
 #include "boundary/faults/panic_exception.h"
 
 namespace corvane::boundary {
-
-struct PyErrAccess {
-  static PyErrState& state(PyErr& err) noexcept { return err.state_; }
-  static void normalize_step(PyErrState& state);
-  // The instance of a normalized value; a value without one (spent by
-  // `into_exception_object`, or moved from) is a fault.
-  static PyObject* instance(PyErrState& state);
-};
 
 PyErrState::PyErrState(PyErrState&& other) noexcept
     : form(std::exchange(other.form, Empty{})),

@@ -57,7 +57,7 @@
 
 namespace corvane::boundary {
 
-// The implementation's view of the private parts below (py_err.cc).
+// The implementation's view of the private parts below (py_err_access.h).
 struct PyErrAccess;
 
 class PyErrState {
@@ -79,9 +79,9 @@ class PyErrState {
   PyErrState& operator=(const PyErrState&) = delete;
   ~PyErrState() = default;
 
-  // Reached only through the private state of a `PyErr` (py_err.cc).
+  // Reached only through the private state of a `PyErr` (py_err_access.h).
   std::mutex mutex;
-  std::optional<std::thread::id> normalizing_thread;  // guarded by mutex_
+  std::optional<std::thread::id> normalizing_thread;  // guarded by `mutex`
   Form form;
   std::atomic<int> step;  // the one-time flag: Done once normalized
 };
@@ -94,11 +94,6 @@ class PyErr {
   PyErr(const PyErr&) = delete;
   PyErr& operator=(const PyErr&) = delete;
   ~PyErr() = default;
-
-  // Whether the value is known to be normalized (lock-free read).
-  bool is_normalized() const noexcept {
-    return state_.step.load(std::memory_order_acquire) == PyErrState::Done;
-  }
 
  private:
   friend struct PyErrAccess;

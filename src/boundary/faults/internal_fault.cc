@@ -9,8 +9,4 @@ InternalFault::InternalFault(Text message, std::source_location where)
   write_fault_report(message_, where);
 }
 
-void capacity_overflow(std::source_location where) {
-  throw InternalFault(Text("capacity overflow"), where);
-}
-
 }  // namespace corvane::boundary

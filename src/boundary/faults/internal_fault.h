@@ -8,8 +8,7 @@
 // line of its own. `resumed` makes one without a report, for a fault that is
 // carried on from a `PanicException` whose text was already printed. It is
 // deliberately not derived from std::exception, so that no generic handler
-// swallows it: only `guarded_entry` catches it. `capacity_overflow` throws
-// the fault for a requested size that cannot be allocated at all.
+// swallows it: only `guarded_entry` catches it.
 #pragma once
 
 #include <source_location>
@@ -37,7 +36,5 @@ class InternalFault {
 
   Text message_;
 };
-
-[[noreturn]] void capacity_overflow(std::source_location where = std::source_location::current());
 
 }  // namespace corvane::boundary

@@ -13,9 +13,8 @@ namespace {
 constinit OnceObjectCell panic_exception_cell;
 
 PyObject* create_panic_exception_type() {
-  // Both texts are zero-terminated literals.
-  if (PyObject* type = PyErr_NewExceptionWithDoc(
-          kPanicExceptionName.data(), kPanicExceptionDoc.data(), PyExc_BaseException, nullptr)) {
+  if (PyObject* type = PyErr_NewExceptionWithDoc(kPanicExceptionName, kPanicExceptionDoc,
+                                                 PyExc_BaseException, nullptr)) {
     return type;
   }
   // Taken directly: comparing with the class that does not exist yet would
@@ -48,6 +47,8 @@ void resume_fault_from_exception(OwnedRef exception) {
     drop_pending_error();
     message = "Unwrapped panic from Python code";
   }
+  // The banner is interface: callers match on it byte for byte, so it is
+  // not to be tidied.
   write_native_stderr(
       "--- PyO3 is resuming a panic after fetching a PanicException from Python. ---\n"
       "Python stack trace below:\n");

@@ -30,15 +30,18 @@
 
 namespace corvane::boundary {
 
-inline constexpr std::string_view kPanicExceptionName = "pyo3_runtime.PanicException";
-inline constexpr std::string_view kPanicExceptionDoc =
+// The class's dotted name and docstring are interface: callers match on
+// them byte for byte, so they are not to be tidied. Zero-terminated arrays,
+// as the interpreter takes them.
+inline constexpr char kPanicExceptionName[] = "pyo3_runtime.PanicException";
+inline constexpr char kPanicExceptionDoc[] =
     "\n"
     "The exception raised when Rust code called from Python panics.\n"
     "\n"
     "Like SystemExit, this exception is derived from BaseException so that\n"
     "it will typically propagate all the way through the stack and cause the\n"
     "Python interpreter to exit.\n";
-static_assert(kPanicExceptionDoc.size() == 235);
+static_assert(std::string_view(kPanicExceptionDoc).size() == 235);
 
 PyObject* panic_exception_type();
 PyErr panic_exception_from_fault(InternalFault&& fault);
