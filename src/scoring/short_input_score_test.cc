@@ -72,9 +72,9 @@ class ShortInput : public testing::TestWithParam<Implementation> {
     }
     ASSERT_TRUE(got.has_value()) << testing::PrintToString(std::string(text));
     const ShortWordHits want = expected_hits(text, query);
-    EXPECT_EQ(got->hits, want.hits) << testing::PrintToString(std::string(text)) << " / "
+    EXPECT_EQ(got.value().hits, want.hits) << testing::PrintToString(std::string(text)) << " / "
                                     << testing::PrintToString(std::string(query));
-    EXPECT_EQ(got->words, want.words) << testing::PrintToString(std::string(query));
+    EXPECT_EQ(got.value().words, want.words) << testing::PrintToString(std::string(query));
   }
 };
 
@@ -132,8 +132,8 @@ TEST_P(ShortInput, QueryWithoutWordsGivesNoCounts) {
   for (std::string_view query : {"", " ", "\t\n\r\v\f", "\u00A0\u3000\u2029", "   \u0085 "}) {
     const auto got = GetParam().hits("some text", query);
     ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(got->hits, 0u);
-    EXPECT_EQ(got->words, 0u);
+    EXPECT_EQ(got.value().hits, 0u);
+    EXPECT_EQ(got.value().words, 0u);
   }
 }
 
@@ -143,7 +143,7 @@ TEST_P(ShortInput, TextThatOutgrowsTheLimitIsLeftToTheGeneralPath) {
   std::string text;
   for (int i = 0; i < 32; ++i) text += "\u0130";
   EXPECT_FALSE(GetParam().hits(text, "i").has_value());
-  text.resize(text.size() - 2 * 11);  // 21 of them: 63 bytes lowercased
+  text.resize(text.size() - std::size_t{2} * 11);  // 21 of them: 63 bytes lowercased
   expect_counts(text, "i\u0307i \u0130 x");
 }
 

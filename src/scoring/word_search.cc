@@ -10,7 +10,7 @@ namespace {
 
 // Pieces end only where `next_piece_boundary` allows, so their lowercasing
 // equals that of the whole text.
-constexpr std::size_t kPieceBytes = 32 * 1024;
+constexpr std::size_t kPieceBytes = std::size_t{32} * 1024;
 // A text with no place to cut near the end of a piece (a long run of
 // apostrophes or combining marks, say) is taken whole from there on rather
 // than searched for one.

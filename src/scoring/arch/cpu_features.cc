@@ -25,7 +25,7 @@ namespace {
 
 bool cpu_has_feature(std::string_view feature) noexcept {
 #define CORVANE_CHECK_FEATURE(name) \
-  if (feature == name) return __builtin_cpu_supports(name) != 0;
+  if (feature == (name)) return __builtin_cpu_supports(name) != 0;
   CORVANE_X86_64_FEATURES(CORVANE_CHECK_FEATURE)
 #undef CORVANE_CHECK_FEATURE
   // A feature the list lacks is taken as absent: the level it belongs to is

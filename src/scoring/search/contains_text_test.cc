@@ -190,8 +190,7 @@ TEST(ContainsText, AgreesWithTheNaiveSearchOnSmallAlphabets) {
         case 0:
           needle = random_text(rng, alphabet, length);
           break;
-        case 1:
-        case 2:
+        default:  // 1 and 2
           if (length <= size) {
             const std::size_t at =
                 std::uniform_int_distribution<std::size_t>(0, size - length)(rng);
