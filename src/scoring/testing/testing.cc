@@ -1,10 +1,10 @@
 #include "scoring/testing/testing.h"
 
 #include "scoring/lexical_score.h"
+#include "scoring/lowercase/to_lower_full.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/sigma_context.h"
-#include "scoring/lowercase/to_lower_full.h"
 #include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {

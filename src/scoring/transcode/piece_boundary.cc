@@ -1,6 +1,7 @@
+#include "scoring/unicode/piece_boundary.h"
+
 #include "scoring/transcode/fixed_width_text.h"
 #include "scoring/transcode/units.h"
-#include "scoring/unicode/piece_boundary.h"
 
 namespace corvane::scoring {
 namespace {

@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "scoring/testing/testing.h"
 #include "scoring/lowercase/to_lower_full.h"
+#include "scoring/testing/testing.h"
 
 namespace corvane::scoring {
 namespace {

@@ -16,8 +16,8 @@
 #include <cstdint>
 
 #include "scoring/arch/byte_vector.h"
-#include "scoring/arch/kernel_types.h"
 #include "scoring/arch/generic/verify_candidate.h"
+#include "scoring/arch/kernel_types.h"
 
 namespace corvane::scoring {
 namespace {

@@ -38,9 +38,9 @@
 #include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/arch/generic/dirty_range.h"
 #include "scoring/unicode/case_tables.h"
-#include "scoring/unicode/two_byte_lowercase.h"
 #include "scoring/unicode/sigma_context.h"
 #include "scoring/unicode/two_byte_case_shift.h"
+#include "scoring/unicode/two_byte_lowercase.h"
 
 namespace corvane::scoring {
 namespace {

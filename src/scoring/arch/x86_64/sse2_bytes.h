@@ -2,8 +2,8 @@
 //
 // Contract: `Sse2Bytes` is a `PartialLoadByteVector`
 // (scoring/arch/byte_vector.h) on __m128i; comparisons give all-ones lanes.
-// `load_partial` reads its bytes as scoring/arch/partial_load.h does. SSE2 is part of every x86-64 CPU, so no
-// run-time check is needed. Include only where __SSE2__ is defined.
+// `load_partial` reads its bytes as scoring/arch/partial_load.h does. SSE2 is part of every x86-64
+// CPU, so no run-time check is needed. Include only where __SSE2__ is defined.
 #pragma once
 
 #include <emmintrin.h>
