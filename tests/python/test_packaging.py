@@ -62,13 +62,16 @@ def installed(dist, tmp_path_factory):
     return python
 
 
-@pytest.fixture(scope="module")
-def module_file(dist, tmp_path_factory):
+EXT_SUFFIX = sysconfig.get_config_var("EXT_SUFFIX")
+MODULES = {"_corvane": f"_corvane{EXT_SUFFIX}", "_native": f"corvane/_native{EXT_SUFFIX}"}
+
+
+@pytest.fixture(scope="module", params=sorted(MODULES))
+def module_file(request, dist, tmp_path_factory):
     _, wheel = dist
-    (name,) = [n for n in zipfile.ZipFile(wheel).namelist() if n.endswith(".so")]
-    target = tmp_path_factory.mktemp("module") / name
-    target.write_bytes(zipfile.ZipFile(wheel).read(name))
-    return target
+    target = tmp_path_factory.mktemp("module") / MODULES[request.param].rsplit("/", 1)[-1]
+    target.write_bytes(zipfile.ZipFile(wheel).read(MODULES[request.param]))
+    return request.param, target
 
 
 @pytest.mark.parametrize("command, args", [
@@ -102,8 +105,8 @@ def test_wheel_holds_the_module_its_stubs_and_the_licence(dist):
     archive = zipfile.ZipFile(wheel)
     names = archive.namelist()
     payload = sorted(n for n in names if ".dist-info/" not in n and not n.endswith("/"))
-    assert payload == ["_corvane-stubs/__init__.pyi",
-                       f"_corvane{sysconfig.get_config_var('EXT_SUFFIX')}"]
+    assert payload == sorted(["_corvane-stubs/__init__.pyi", "corvane/__init__.py",
+                              "corvane/_native.pyi", "corvane/py.typed", *MODULES.values()])
     info = f"{wheel.name.split('-')[0]}-{wheel.name.split('-')[1]}.dist-info"
     assert archive.read(f"{info}/licenses/LICENSE") == (ROOT / "LICENSE").read_bytes()
     metadata = archive.read(f"{info}/METADATA").decode()
@@ -123,9 +126,10 @@ def test_auditwheel_finds_a_manylinux_wheel(dist):
 
 
 def test_module_needs_the_c_library_alone(module_file):
-    # The C++ and GCC runtimes are inside the module: what it needs from the
-    # system are the C library and the dynamic loader, and only glibc's
+    # The C++ and GCC runtimes are inside each module: what it needs from
+    # the system are the C library and the dynamic loader, and only glibc's
     # symbol versions.
+    name, module_file = module_file
     listing = run("objdump", "-p", str(module_file))
     assert listing.returncode == 0, listing.stderr
     needed = re.findall(r"^\s*NEEDED\s+(\S+)", listing.stdout, re.MULTILINE)
@@ -133,19 +137,21 @@ def test_module_needs_the_c_library_alone(module_file):
     versions = re.findall(r"^\s*0x[0-9a-f]+ 0x[0-9a-f]+ \d+ (\S+)$", listing.stdout, re.MULTILINE)
     assert versions and all(v.startswith("GLIBC_") for v in versions), versions
     exported = run("nm", "-D", "--defined-only", str(module_file))
-    assert [line.split()[-1] for line in exported.stdout.splitlines()] == ["PyInit__corvane"]
+    assert [line.split()[-1] for line in exported.stdout.splitlines()] == [f"PyInit_{name}"]
 
 
 def test_installed_module_imports_from_the_environment_and_scores(installed):
     out = run(str(installed), "-c",
-              "import _corvane, sys; print(_corvane.__file__.startswith(sys.prefix)); "
-              "print(_corvane.lexical_score('The Cat sat', 'cat dog'))", cwd="/")
+              "import _corvane, corvane, sys; print(_corvane.__file__.startswith(sys.prefix)); "
+              "print(_corvane.lexical_score('The Cat sat', 'cat dog')); "
+              "print(corvane.Query('cat dog').score_many(['The Cat sat'], workers=2))", cwd="/")
     assert out.returncode == 0, out.stderr
-    assert out.stdout.split() == ["True", "0.5"]
+    assert out.stdout.split() == ["True", "0.5", "[0.5]"]
 
 
-def test_stubtest_agrees_with_the_built_module(installed):
-    out = run(str(installed), "-m", "mypy.stubtest", "_corvane", cwd="/")
+@pytest.mark.parametrize("module", ["_corvane", "corvane", "corvane._native"])
+def test_stubtest_agrees_with_the_built_module(installed, module):
+    out = run(str(installed), "-m", "mypy.stubtest", module, cwd="/")
     assert out.returncode == 0, out.stdout + out.stderr
 
 
@@ -169,8 +175,20 @@ def test_stubtest_agrees_with_the_built_module(installed):
          from _corvane import lexical_score
          name: str = lexical_score("text", "query")
          """, False),
+        ("""
+         import corvane
+         query = corvane.Query("cat dog")
+         scores: list[float] = query.score_many(["The Cat sat"], workers=-1)
+         best: list[tuple[str, float, int]] = corvane.extract(query, ["a dog"], limit=1)
+         rows: list[list[float]] = corvane.cdist(["cat"], ["a cat"]).tolist()
+         words: tuple[str, ...] = query.matched("The Cat")
+         """, True),
+        ("""
+         import corvane
+         corvane.Query("cat").score_many(["x"], workers="all")
+         """, False),
     ],
-    ids=["positional", "keywords", "bytes-refused", "result-is-float"],
+    ids=["positional", "keywords", "bytes-refused", "result-is-float", "batch", "workers-is-int"],
 )
 def test_type_checkers_see_the_signature(installed, tmp_path, snippet, accepted):
     source = tmp_path / "snippet.py"

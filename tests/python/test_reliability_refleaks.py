@@ -11,6 +11,7 @@ import types
 import pytest
 
 import _corvane
+import corvane
 from _corvane import lexical_score
 
 pytestmark = [
@@ -94,6 +95,15 @@ def score(*args, **kwargs):
     return lambda: lexical_score(*args, **kwargs)
 
 
+QUERY = corvane.Query("cat ΟΔΟΣ dog")
+# Enough text for the batch to share a round between two threads.
+BATCH = ["The Cat sat", "οδος " * 40, LARGE_TEXT] * 40
+
+
+def batch(method, *args, **kwargs):
+    return lambda: method(*args, **kwargs)
+
+
 # path name -> (call, exception class it must raise, or None)
 PATHS = {
     # Successes.
@@ -134,6 +144,22 @@ PATHS = {
     "all-unreadable": (lambda: fresh_module(module_class=AllUnreadable), KeyError),
     "binding-refused": (lambda: fresh_module(module_class=BindingRefused), PermissionError),
     "execute-again": (execute_again, None),
+    # The batch API: successes, and the refusals of a text, a query and an
+    # argument.
+    "query": (batch(corvane.Query, "cat ΟΔΟΣ dog"), None),
+    "query-score": (batch(QUERY.score, "ΟΔΟΣ cat"), None),
+    "query-matched": (batch(QUERY.matched, LARGE_TEXT), None),
+    "score-many": (batch(QUERY.score_many, BATCH), None),
+    "score-many-threads": (lambda: QUERY.score_many(iter(BATCH), workers=2), None),
+    "extract-mapping": (batch(corvane.extract, "cat", dict(enumerate(BATCH)), limit=3), None),
+    "cdist": (batch(corvane.cdist, [QUERY, "sat"], BATCH, workers=2), None),
+    "matrix-list": (lambda: corvane.cdist(["cat"], BATCH).tolist(), None),
+    "score-many-non-str": (batch(QUERY.score_many, [*BATCH, 3]), TypeError),
+    "score-many-surrogate": (batch(QUERY.score_many, [*BATCH, "x\udc00"], workers=2),
+                             UnicodeEncodeError),
+    "query-empty": (batch(corvane.Query, " "), RuntimeError),
+    "cdist-query-surrogate": (batch(corvane.cdist, ["a", "\ud800"], BATCH), UnicodeEncodeError),
+    "workers-zero": (batch(QUERY.score_many, BATCH, workers=0), ValueError),
 }
 
 
