@@ -1,4 +1,5 @@
-"""Ranks the paragraphs of text files by `_corvane.lexical_score`.
+"""Ranks the paragraphs of text files by `_corvane.lexical_score`, scoring
+them many at a time with `corvane.Query.score_many`.
 
 A paragraph is a maximal run of non-blank lines; a blank line holds nothing
 but white space. Lines end at "\\n". Paragraphs that share no word with the
@@ -15,7 +16,8 @@ The same `rank_files` serves every way of running: the caller passes a
 `submit_in_process`, a `concurrent.futures` executor's `submit`, or
 `cluster_submit(client)` for a Dask cluster). Tasks get file names and the
 query, read the files where they run and send back only their best N, so the
-caller never holds the corpus.
+caller never holds the corpus. A task scores its paragraphs with the
+interpreter released, on one thread or on as many as `threads` asks for.
 """
 
 from __future__ import annotations
@@ -27,6 +29,7 @@ from collections.abc import Callable, Iterator, Sequence
 from typing import Any, NamedTuple
 
 from _corvane import lexical_score
+from corvane import Query
 
 DEFAULT_TOP = 5
 PREVIEW_WIDTH = 60
@@ -34,6 +37,10 @@ PREVIEW_WIDTH = 60
 # the slots busy to the end (the last one to finish sets the time), while
 # each task costs a millisecond or so of overhead.
 PARTITIONS_PER_SLOT = 16
+# A task scores the paragraphs of its files in one call once they hold this
+# many characters, and gathers the rest for the next: fewer calls keep the
+# threads busy longer, while the gathered paragraphs are what the task holds.
+BATCH_CHARACTERS = 16 << 20
 
 # A paragraph starts at the beginning of a line holding something other than
 # white space and takes in the non-blank lines that follow. Anchoring at line
@@ -107,24 +114,29 @@ def read_text(path: str, name: str) -> tuple[str | None, str | None]:
 
 
 def rank_partition(files: Sequence[tuple[int, str, str]], query: str,
-                   top: int) -> tuple[str | None, list[Ranked]]:
+                   top: int, threads: int = 1) -> tuple[str | None, list[Ranked]]:
     """Ranks the paragraphs of some files and keeps the best `top`.
 
-    `files` holds (file index, path to open, path to name in messages).
-    Returns (None, best first) or (the first file's error, []). Files are read
-    one at a time, so memory stays within one file plus `top` previews.
+    `files` holds (file index, path to open, path to name in messages), in
+    the order of the file indexes. Returns (None, best first) or (the first
+    file's error, []). The paragraphs are scored by one `score_many` call
+    on `threads` threads (-1: every CPU), or by one call for each run of
+    files that reaches BATCH_CHARACTERS: memory stays within such a run,
+    one more file and `top` previews.
 
     Complexity: O(P log top) heap work for P paragraphs, plus the scoring.
     """
+    prepared = Query(query)
     # A min-heap on (score, -file index, -line): its root is the worst kept
     # paragraph, and a larger key is a better paragraph.
     kept: list[tuple[tuple[float, int, int], str]] = []
-    for file_index, path, name in files:
-        text, error = read_text(path, name)
-        if text is None:
-            return error, []
-        for line, paragraph in paragraphs(text):
-            score = lexical_score(paragraph, query)
+    places: list[tuple[int, int]] = []
+    texts: list[str] = []
+    gathered = 0
+
+    def keep_the_best() -> None:
+        scores = prepared.score_many(texts, workers=threads)
+        for score, (file_index, line), paragraph in zip(scores, places, texts):
             if score <= 0.0:
                 continue
             key = (score, -file_index, -line)
@@ -132,6 +144,22 @@ def rank_partition(files: Sequence[tuple[int, str, str]], query: str,
                 heapq.heappush(kept, (key, preview(paragraph)))
             elif key > kept[0][0]:
                 heapq.heapreplace(kept, (key, preview(paragraph)))
+        places.clear()
+        texts.clear()
+
+    for file_index, path, name in files:
+        text, error = read_text(path, name)
+        if text is None:
+            return error, []
+        for line, paragraph in paragraphs(text):
+            places.append((file_index, line))
+            texts.append(paragraph)
+        gathered += len(text)
+        if gathered >= BATCH_CHARACTERS:
+            keep_the_best()
+            gathered = 0
+    if texts:
+        keep_the_best()
     best = sorted(kept, reverse=True)
     return None, [Ranked(score, -neg_file, -neg_line, shown)
                   for (score, neg_file, neg_line), shown in best]
@@ -170,16 +198,18 @@ def _describe_failure(error: BaseException) -> str:
 
 
 def rank_files(names: Sequence[str], query: str, top: int,
-               submit: Callable[..., Any], partitions: int = 1) -> list[Ranked]:
+               submit: Callable[..., Any], partitions: int = 1,
+               threads: int = 1) -> list[Ranked]:
     """Ranks the paragraphs of the named files, best `top` first.
 
-    Submits one `rank_partition` task per partition and merges their results.
+    Submits one `rank_partition` task per partition, each scoring on
+    `threads` threads, and merges their results.
     Raises RankingError when a file cannot be read (the first in list order)
     or a task fails; no partial ranking is returned.
     """
     if top <= 0 or not names:
         return []
-    futures = [submit(rank_partition, part, query, top)
+    futures = [submit(rank_partition, part, query, top, threads)
                for part in plan_partitions(names, partitions)]
     gathered: list[Ranked] = []
     try:
@@ -222,10 +252,11 @@ def cluster_submit(client: Any, upload: bool = True) -> Callable[..., Any]:
     """A submit function for a Dask `distributed.Client`.
 
     Tasks name this module's functions, so the scheduler (which unpacks the
-    tasks) and the workers must import this module and `_corvane`. With
-    `upload`, this file is first sent to them and imported there (Dask's
-    `upload_file`), so only `_corvane` has to be installed on the cluster;
-    without it they must already find this very file.
+    tasks) and the workers must import this module, `corvane` and
+    `_corvane`. With `upload`, this file is first sent to them and imported
+    there (Dask's `upload_file`), so only `corvane` and `_corvane` have to be
+    installed on the cluster; without it they must already find this very
+    file.
     """
     if upload:
         try:

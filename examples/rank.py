@@ -2,12 +2,14 @@
 """Ranks the paragraphs of text files by how many query words they contain.
 
     python3.14 examples/rank.py "query words" [FILE...] [-n TOP]
-                                [--workers N | --scheduler ADDRESS]
+                                [--threads N | --workers N | --scheduler ADDRESS]
 
-Scores come from `_corvane.lexical_score(paragraph, query)`: the share of the
+Scores are `_corvane.lexical_score(paragraph, query)`: the share of the
 query's words found, case-insensitively by the full Unicode rules, anywhere
-in the paragraph. Paragraphs are blocks of lines separated by blank lines.
-With no FILE it ranks sample.txt next to this program.
+in the paragraph. They are computed many paragraphs at a time by
+`corvane.Query(query).score_many`, with the interpreter released. Paragraphs
+are blocks of lines separated by blank lines. With no FILE it ranks
+sample.txt next to this program.
 
 Output, best first, one line per paragraph:
 
@@ -18,9 +20,11 @@ PREVIEW its first 60 characters with white space runs shown as one space.
 Equal scores are listed in the order of the files on the command line, then
 by line. Paragraphs with no query word are not listed.
 
---workers N ranks in N local processes; --scheduler ADDRESS on a running Dask
-distributed cluster whose workers can import `_corvane` and read the files by
-their absolute paths. The ranking is the same either way.
+--threads N ranks in this process, scoring on N threads (-1: every CPU this
+process may use; reading and splitting the files stays on one); --workers N
+ranks in N local processes; --scheduler ADDRESS on a running Dask distributed
+cluster whose workers can import `corvane` and `_corvane` and read the files
+by their absolute paths. The ranking is the same either way.
 
 Exit status: 0 when at least one paragraph is listed; 1 when no paragraph
 holds any query word (one line "rank.py: no paragraph holds a query word" on
@@ -42,10 +46,14 @@ PROGRAM = "rank.py"
 try:
     import paragraph_ranking as ranking
 except ImportError as missing:
-    if missing.name != "_corvane":
+    # The package corvane and the module _corvane are built side by side;
+    # either may be the one not found (corvane._native counts as corvane).
+    module = (missing.name or "").partition(".")[0]
+    if module not in ("_corvane", "corvane"):
         raise
-    sys.exit(f"{PROGRAM}: error: cannot import _corvane ({missing}); "
-             "put the directory that holds the built module on PYTHONPATH")
+    built = "package" if module == "corvane" else "module"
+    sys.exit(f"{PROGRAM}: error: cannot import {module} ({missing}); "
+             f"put the directory that holds the built {built} on PYTHONPATH")
 
 SAMPLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "sample.txt")
 
@@ -66,6 +74,18 @@ def positive_int(text: str) -> int:
     if value < 1:
         raise argparse.ArgumentTypeError(f"must be at least 1: {text!r}")
     return value
+
+
+def thread_count(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
+    if value < 1 and value != -1:
+        raise argparse.ArgumentTypeError(f"must be at least 1, or -1 for every CPU: {text!r}")
+    # The scoring starts no more threads than its texts give work to, so a
+    # count past the largest it takes is cut to that with the same effect.
+    return min(value, sys.maxsize)
 
 
 def positive_seconds(text: str) -> float:
@@ -89,6 +109,9 @@ def parse_arguments(argv: list[str]) -> argparse.Namespace:
     parser.add_argument("-n", "--top", type=positive_int, default=ranking.DEFAULT_TOP,
                         help="how many paragraphs to list (default %(default)s)")
     where = parser.add_mutually_exclusive_group()
+    where.add_argument("--threads", type=thread_count, metavar="N",
+                       help="rank in this process, scoring on N threads "
+                            "(-1: every CPU)")
     where.add_argument("--workers", type=positive_int, metavar="N",
                        help="rank in N local worker processes")
     where.add_argument("--scheduler", metavar="ADDRESS",
@@ -157,7 +180,8 @@ def run(argv: list[str]) -> str:
             best = rank_in_pool(names, arguments.query, arguments.top, arguments.workers)
         else:
             best = ranking.rank_files(names, arguments.query, arguments.top,
-                                      ranking.submit_in_process)
+                                      ranking.submit_in_process,
+                                      threads=arguments.threads or 1)
     except ranking.RankingError as error:
         raise Failure(str(error)) from error
     return "".join(format_line(entry, names) for entry in best)

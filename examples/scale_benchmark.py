@@ -1,6 +1,6 @@
 #!/usr/bin/env python3.14
-"""Measures how ranking a corpus scales out: in this process, in a local
-process pool and on a local Dask cluster.
+"""Measures how ranking a corpus scales out: in this process, on one thread
+or on several, in a local process pool and on a local Dask cluster.
 
     python3.14 examples/scale_benchmark.py [--size-mib 200] [--workers 2]
                                            [--repeat 3] [--json PATH]
@@ -8,16 +8,18 @@ process pool and on a local Dask cluster.
 Generates the corpus (once; it is kept in --corpus, under /tmp by default,
 and reused while its parameters match), reads it once so that every run
 finds it in the page cache, then times `paragraph_ranking.rank_files` over
-the whole corpus in three ways, taking turns (each round starting with the
+the whole corpus in four ways, taking turns (each round starting with the
 next way), best of --repeat runs each:
 
-- in process: one task in this process;
+- in process: one task in this process, scoring on one thread;
+- threads: one task in this process, scoring on --workers threads (what
+  `rank.py --threads` does);
 - pool: a ProcessPoolExecutor of --workers processes;
 - cluster: a LocalCluster of --workers single-thread worker processes.
 
 The pool and the cluster are started, and warmed up with one untimed run,
 before timing. Prints each way's throughput in MiB/s and its ratio to the
-in-process figure, and checks that all three rankings are equal.
+in-process figure, and checks that all four rankings are equal.
 
 How far more processes can help depends on the machine, so the same run
 measures three loops on their own, once in this process and once in each of
@@ -31,12 +33,15 @@ the processes gave together (the ratio):
 - lexical_score on a 64 MiB text, larger than the last-level cache: how the
   module's own loop scales.
 
-The ranking spends most of its time in Python (reading, splitting the
-paragraphs, one call for each) on paragraphs that the cache holds, so it
-scales about like the pure-Python loop; lexical_score on texts larger than
-the cache is bound by the memory bus and scales like the memory scan, which
-two processes share. Other work on the machine takes from all three: the
-load averages printed show how much there was.
+The ranking spends much of its time in Python (reading, splitting the
+paragraphs, keeping the best) on paragraphs that the cache holds, so across
+processes it scales about like the pure-Python loop; lexical_score on texts
+larger than the cache is bound by the memory bus and scales like the memory
+scan, which two processes share. Threads share out only the scoring, which
+runs with the interpreter released; the Python part stays on one of them,
+so they gain less than processes unless the scoring dominates. Other work
+on the machine takes from all of them: the load averages printed show how
+much there was.
 """
 
 from __future__ import annotations
@@ -155,8 +160,8 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument("--corpus", default="/tmp/corvane-scale-corpus", metavar="DIR",
                         help="where the corpus is kept and reused (default %(default)s)")
     parser.add_argument("--workers", type=positive_int, default=2, metavar="N",
-                        help="processes of the pool and workers of the cluster "
-                             "(default %(default)s)")
+                        help="threads of the threaded run, processes of the pool "
+                             "and workers of the cluster (default %(default)s)")
     parser.add_argument("--repeat", type=positive_int, default=3, metavar="N",
                         help="timed runs of each way, the best counts (default %(default)s)")
     parser.add_argument("--json", metavar="PATH", help="also write the figures here, as JSON")
@@ -188,6 +193,8 @@ def main(argv: list[str]) -> int:
         ways = {
             "in_process": lambda: ranking.rank_files(paths, QUERY, TOP,
                                                      ranking.submit_in_process),
+            "threads": lambda: ranking.rank_files(paths, QUERY, TOP, ranking.submit_in_process,
+                                                  threads=workers),
             "pool": lambda: ranking.rank_files(paths, QUERY, TOP, pool.submit, partitions),
             "cluster": lambda: ranking.rank_files(paths, QUERY, TOP, on_cluster, partitions),
         }
@@ -207,7 +214,8 @@ def main(argv: list[str]) -> int:
                 results[way] = rank()
                 seconds[way] = min(seconds[way], time.perf_counter() - started)
 
-    same = results["pool"] == results["in_process"] == results["cluster"]
+    same = (results["threads"] == results["pool"] == results["in_process"]
+            == results["cluster"])
     figures = {
         "corpus_mib": round(size, 2), "files": len(paths), "workers": workers,
         "repeat": repeat, "cpus": os.cpu_count(), "rankings_equal": same,
@@ -223,7 +231,8 @@ def main(argv: list[str]) -> int:
     print(f"corpus: {size:.1f} MiB in {len(paths)} files; {workers} workers; "
           f"best of {repeat}; load average {load_before:.2f} before, "
           f"{figures['load_average_after']:.2f} after")
-    for way, label in (("in_process", "in process"), ("pool", f"{workers} processes"),
+    for way, label in (("in_process", "in process"), ("threads", f"{workers} threads"),
+                       ("pool", f"{workers} processes"),
                        ("cluster", f"{workers}-worker cluster")):
         print(f"{label:>18}: {seconds[way]:7.3f} s  {figures['mib_per_second'][way]:8.2f} MiB/s"
               f"  x{figures['ratio_to_in_process'][way]:.2f}")

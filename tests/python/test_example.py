@@ -22,6 +22,12 @@ def run_rank(*args, cwd=ROOT):
                           capture_output=True, text=True, timeout=120)
 
 
+# Every way rank.py ranks on this machine: in this process on one thread or
+# on several (two, and every CPU), and in a pool of worker processes.
+MODES = [[], ["--threads", "2"], ["--threads", "-1"], ["--workers", "2"]]
+MODE_IDS = ["in-process", "threads", "all-threads", "workers"]
+
+
 def oracle(files, names, query, top):
     """The expected output, built the plain way: line by line, one sort."""
     found = []
@@ -71,7 +77,7 @@ def awkward_files(tmp_path):
 
 
 @pytest.mark.timeout(60)
-@pytest.mark.parametrize("mode", [[], ["--workers", "2"]], ids=["in-process", "workers"])
+@pytest.mark.parametrize("mode", MODES, ids=MODE_IDS)
 def test_ranks_several_files_like_the_oracle(awkward_files, mode):
     directory, names = awkward_files
     result = run_rank("CAT dog", *names, "-n", "50", *mode, cwd=directory)
@@ -88,7 +94,7 @@ def bad_inputs(tmp_path):
 
 
 @pytest.mark.timeout(60)
-@pytest.mark.parametrize("mode", [[], ["--workers", "2"]], ids=["in-process", "workers"])
+@pytest.mark.parametrize("mode", MODES, ids=MODE_IDS)
 @pytest.mark.parametrize("args, status, message", [
     (["cat", "good.txt", "missing.txt"], 1, "cannot read 'missing.txt': No such file or directory"),
     (["cat", "folder", "good.txt"], 1, "cannot read 'folder': Is a directory"),
@@ -105,11 +111,28 @@ def test_errors_are_one_line_and_nothing_else(bad_inputs, mode, args, status, me
 
 
 @pytest.mark.timeout(60)
-@pytest.mark.parametrize("mode", [[], ["--workers", "2"]], ids=["in-process", "workers"])
+@pytest.mark.parametrize("mode", MODES, ids=MODE_IDS)
 def test_no_matching_paragraph_is_said_and_fails(bad_inputs, mode):
     result = run_rank("zeppelin", "good.txt", *mode, cwd=bad_inputs)
     assert (result.returncode, result.stdout) == (1, "")
     assert result.stderr == "rank.py: no paragraph holds a query word\n"
+
+
+@pytest.mark.timeout(60)
+@pytest.mark.parametrize("args, message", [
+    (["--threads", "0"], "argument --threads: must be at least 1, or -1 for every CPU: '0'"),
+    (["--threads", "-2"], "argument --threads: must be at least 1, or -1 for every CPU: '-2'"),
+    (["--threads", "x"], "argument --threads: not a whole number: 'x'"),
+    (["--threads", "2", "--workers", "2"],
+     "argument --workers: not allowed with argument --threads"),
+    (["--scheduler", "tcp://127.0.0.1:9", "--threads", "2"],
+     "argument --threads: not allowed with argument --scheduler"),
+], ids=["zero", "below-minus-one", "not-a-number", "with-workers", "with-scheduler"])
+def test_bad_thread_counts_are_a_bad_command_line(bad_inputs, args, message):
+    result = run_rank("cat", "good.txt", *args, cwd=bad_inputs)
+    assert (result.returncode, result.stdout) == (2, "")
+    assert result.stderr.startswith("usage: rank.py ")
+    assert result.stderr.endswith(f"\nrank.py: error: {message}\n")
 
 
 def test_scale_benchmark_help_describes_the_run_and_every_option():

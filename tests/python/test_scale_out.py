@@ -79,11 +79,12 @@ def test_partitioning_leaves_the_ranking_unchanged(corpus, in_process_ranking, p
 
 
 @pytest.mark.timeout(180)
-@pytest.mark.parametrize("where", ["workers", "scheduler"])
+@pytest.mark.parametrize("where", ["threads", "workers", "scheduler"])
 def test_scaled_out_output_is_the_in_process_output(corpus, cluster_address, where):
     expected = run_rank(QUERY, *corpus, "-n", "60")
     assert expected.returncode == 0 and expected.stdout.count("\n") == 60
-    option = ["--workers", "2"] if where == "workers" else ["--scheduler", cluster_address]
+    option = {"threads": ["--threads", "2"], "workers": ["--workers", "2"],
+              "scheduler": ["--scheduler", cluster_address]}[where]
     result = run_rank(QUERY, *corpus, "-n", "60", *option)
     assert (result.returncode, result.stderr) == (0, "")
     assert result.stdout == expected.stdout
