@@ -458,7 +458,7 @@ TEST(ParallelFor, RunsOnTheCallerAloneWhenNoThreadStarts) {
 TEST(UsableCpuCount, CountsTheAffinityMask) {
   cpu_set_t mask;
   CPU_ZERO(&mask);
-  ASSERT_EQ(sched_getaffinity(0, sizeof(mask), &mask), 0);
+  if (sched_getaffinity(0, sizeof(mask), &mask) != 0) GTEST_SKIP() << "more CPUs than a cpu_set_t";
   EXPECT_EQ(usable_cpu_count(), static_cast<std::size_t>(CPU_COUNT(&mask)));
   EXPECT_GE(usable_cpu_count(), 1U);
 }
@@ -468,7 +468,9 @@ TEST(UsableCpuCount, CountsTheAffinityMask) {
 TEST(UsableCpuCount, FollowsAChangedMask) {
   cpu_set_t saved;
   CPU_ZERO(&saved);
-  ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
+  if (sched_getaffinity(0, sizeof(saved), &saved) != 0) {
+    GTEST_SKIP() << "more CPUs than a cpu_set_t";
+  }
   std::vector<int> allowed;
   for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
     if (CPU_ISSET(cpu, &saved)) allowed.push_back(cpu);
