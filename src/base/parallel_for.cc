@@ -82,6 +82,16 @@ class SharedLoop {
     }
   }
 
+  // The caller's prologue, if any; an exception stops the loop.
+  void prologue() noexcept {
+    if (job_.prologue == nullptr) return;
+    try {
+      job_.run_prologue(job_.prologue);
+    } catch (...) {
+      fail(std::current_exception());
+    }
+  }
+
   // Stops the loop without an outcome of its own: for leaving early.
   void halt() noexcept { stop_.store(true, std::memory_order_release); }
 
@@ -183,12 +193,13 @@ class Helpers {
 }  // namespace
 
 ParallelOutcome run_range_job(std::size_t count, std::size_t threads, const RangeJob& job) {
-  if (count == 0) return ParallelOutcome::Completed;
-  threads = std::clamp<std::size_t>(threads, 1, count);
+  if (count == 0 && job.prologue == nullptr) return ParallelOutcome::Completed;
+  threads = std::clamp<std::size_t>(threads, 1, count == 0 ? 1 : count);
   SharedLoop loop(count, threads, job);
   {
     Helpers helpers(loop);
     helpers.start(threads - 1);
+    loop.prologue();
     Clock::time_point last_poll = Clock::now();
     loop.run_ranges(job.poll != nullptr ? &last_poll : nullptr);
     loop.wait_for_helpers(last_poll);

@@ -25,6 +25,12 @@
 // reads true, so a long item may cut itself short; ranges already taken run
 // until `work` returns. `work` may also take just (begin, end).
 //
+// Prologue: the form with `prologue` calls `prologue()` once on the calling
+// thread after the other threads have started and before the caller takes
+// a range, so that the caller can do work of its own while they begin on
+// the loop (`count == 0` calls it too). An exception from it is a fault
+// like one from `poll`.
+//
 // Faults: an exception from `work` on any thread, or from `poll`, is caught
 // on the thread that raised it and stops the loop. The first one is kept
 // and rethrown on the calling thread after every thread has been joined;
@@ -85,6 +91,8 @@ struct RangeJob {
   bool (*run_range)(void* work, std::size_t begin, std::size_t end, const std::atomic<bool>& stop);
   void* poll;
   bool (*run_poll)(void* poll);
+  void* prologue = nullptr;
+  void (*run_prologue)(void* prologue) = nullptr;
 };
 
 ParallelOutcome run_range_job(std::size_t count, std::size_t threads, const RangeJob& job);
@@ -110,6 +118,11 @@ bool run_poll(void* poll) {
   return static_cast<bool>(std::invoke(*static_cast<Poll*>(poll)));
 }
 
+template <class Prologue>
+void run_prologue(void* prologue) {
+  std::invoke(*static_cast<Prologue*>(prologue));
+}
+
 }  // namespace detail
 
 template <class Work, class Poll>
@@ -120,6 +133,21 @@ template <class Work, class Poll>
   using PollType = std::remove_reference_t<Poll>;
   const detail::RangeJob job{detail::erase(work), &detail::run_range<WorkType>, detail::erase(poll),
                              &detail::run_poll<PollType>};
+  return detail::run_range_job(count, threads, job);
+}
+
+// The loop with a prologue on the calling thread.
+template <class Work, class Poll, class Prologue>
+  requires RangeWork<std::remove_reference_t<Work>> && LoopPoll<std::remove_reference_t<Poll>> &&
+           std::is_invocable_v<std::remove_reference_t<Prologue>&>
+[[nodiscard]] ParallelOutcome parallel_for(std::size_t count, std::size_t threads, Work&& work,
+                                           Poll&& poll, Prologue&& prologue) {
+  using WorkType = std::remove_reference_t<Work>;
+  using PollType = std::remove_reference_t<Poll>;
+  using PrologueType = std::remove_reference_t<Prologue>;
+  const detail::RangeJob job{detail::erase(work),     &detail::run_range<WorkType>,
+                             detail::erase(poll),     &detail::run_poll<PollType>,
+                             detail::erase(prologue), &detail::run_prologue<PrologueType>};
   return detail::run_range_job(count, threads, job);
 }
 

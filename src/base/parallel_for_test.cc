@@ -455,6 +455,35 @@ TEST(ParallelFor, RunsOnTheCallerAloneWhenNoThreadStarts) {
 }
 #endif
 
+// The prologue runs once, on the caller, while the others are already on
+// the loop; with nothing to hand out it runs all the same.
+TEST(ParallelFor, RunsThePrologueOnceOnTheCallerWhileTheOthersWork) {
+  for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{5000}}) {
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<std::size_t> done{0};
+    std::size_t runs = 0;
+    bool on_caller = true;
+    HangGuard guard;
+    const auto outcome = parallel_for(
+        count, 2,
+        [&](std::size_t begin, std::size_t end) {
+          done += end - begin;
+          return true;
+        },
+        [] { return true; },
+        [&] {
+          ++runs;
+          on_caller = std::this_thread::get_id() == caller;
+          // The helper takes what it can before the caller takes a range.
+          if (count > 1) guard.wait([&] { return done.load() > 0; });
+        });
+    EXPECT_EQ(outcome, ParallelOutcome::Completed) << count;
+    EXPECT_EQ(runs, 1u) << count;
+    EXPECT_TRUE(on_caller) << count;
+    EXPECT_EQ(done.load(), count);
+  }
+}
+
 TEST(UsableCpuCount, CountsTheAffinityMask) {
   cpu_set_t mask;
   CPU_ZERO(&mask);

@@ -90,35 +90,78 @@ std::expected<std::size_t, PyErr> workers_from(PyObject* object) {
   return static_cast<std::size_t>(n);
 }
 
+namespace {
+
+// One round of texts: their forms, read attached, and their scores.
+struct Round {
+  Vector<scoring::ScoreText> views;
+  Vector<float> scores;
+  std::size_t base = 0;
+  std::size_t count = 0;     // texts in the round
+  std::size_t readable = 0;  // those before the first that is not a `str`
+  std::size_t bytes = 0;
+};
+
+// Reads the forms of texts [base, base + count) into `round`, attached;
+// the first that is not a `str` ends the reading.
+void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Round& round) {
+  round.base = base;
+  round.count = count;
+  round.readable = count;
+  round.bytes = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    auto text =
+        module::argument_text("text", texts.at(base + i), module::Surrogates::LeftToTheCore);
+    if (!text) {
+      round.readable = i;
+      return;
+    }
+    round.views[i] = *text;
+    if (const auto* units = std::get_if<scoring::FixedWidthText>(&round.views[i])) {
+      round.bytes += units->length * units->width;
+    } else {
+      round.bytes += std::get<std::string_view>(round.views[i]).size();
+    }
+  }
+}
+
+// How often the calling thread looks at the clock between its texts.
+constexpr std::size_t kTextsBetweenClockReads = 16;
+
+}  // namespace
+
+// Rounds go through a pipeline of two: while the threads score round k,
+// the calling thread, attached, hands out the scores of round k - 1 and
+// reads the forms of round k + 1, so that what must be done attached
+// overlaps the scoring instead of adding to it.
 std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* const> queries,
                                        const TextBatch& texts, std::size_t workers, void* context,
                                        TakeScores take) {
   const std::size_t n = texts.size();
-  const std::size_t round = std::min(n, kRoundTexts);
   const std::size_t q = queries.size();
-  Vector<scoring::ScoreText> views(round);
-  Vector<float> scores(round * q);
-  for (std::size_t base = 0; base < n; base += round) {
-    const std::size_t count = std::min(round, n - base);
-    // The forms of this round's texts, read attached; the first that is
-    // not a `str` ends the round before it.
-    std::size_t readable = count;
-    std::size_t bytes = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      auto text =
-          module::argument_text("text", texts.at(base + i), module::Surrogates::LeftToTheCore);
-      if (!text) {
-        readable = i;
-        break;
-      }
-      views[i] = *text;
-      if (const auto* units = std::get_if<scoring::FixedWidthText>(&views[i])) {
-        bytes += units->length * units->width;
-      } else {
-        bytes += std::get<std::string_view>(views[i]).size();
-      }
+  const std::size_t size = std::min(n, kRoundTexts);
+  Round rounds[2];
+  for (Round& round : rounds) {
+    round.views.resize(size);
+    round.scores.resize(size * q);
+  }
+  // Hands out the scores of a round that was scored whole.
+  bool taken_ok = true;
+  const auto hand_out = [&](const Round& round) {
+    for (std::size_t i = 0; i < round.count && taken_ok; ++i) {
+      taken_ok =
+          take(context, round.base + i, std::span<const float>(round.scores.data() + i * q, q));
     }
-    const std::size_t threads = std::clamp<std::size_t>(bytes / kBytesPerThread, 1, workers);
+  };
+  if (n == 0) return {};
+  read_round(texts, 0, std::min(size, n), rounds[0]);
+  for (std::size_t k = 0;; ++k) {
+    Round& round = rounds[k % 2];
+    Round& other = rounds[(k + 1) % 2];
+    const bool previous = k > 0;
+    const std::size_t next_base = round.base + round.count;
+    const bool next = round.readable == round.count && next_base < n;
+    const std::size_t threads = std::clamp<std::size_t>(round.bytes / kBytesPerThread, 1, workers);
     std::atomic<std::size_t> refused{std::numeric_limits<std::size_t>::max()};
     bool interrupted = false;
     {
@@ -137,17 +180,17 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
       };
       const auto work = [&](std::size_t begin, std::size_t end, const std::atomic<bool>& stop) {
         const bool on_caller = std::this_thread::get_id() == caller;
-        for (std::size_t k = begin; k < end; ++k) {
+        for (std::size_t pair = begin; pair < end; ++pair) {
           // A stop (Ctrl-C) is seen at the next text.
           if (stop.load(std::memory_order_relaxed)) return false;
-          if (on_caller && std::chrono::steady_clock::now() - last_poll >= kPollInterval &&
-              !poll()) {
+          if (on_caller && (pair - begin) % kTextsBetweenClockReads == 0 &&
+              std::chrono::steady_clock::now() - last_poll >= kPollInterval && !poll()) {
             return false;
           }
-          const std::size_t i = k / q;
-          const auto scored = queries[k % q]->score(views[i]);
+          const std::size_t i = pair / q;
+          const auto scored = queries[pair % q]->score(round.views[i]);
           if (scored) {
-            scores[k] = *scored;
+            round.scores[pair] = *scored;
             continue;
           }
           // Only a surrogate can fail a text: the query has words.
@@ -157,19 +200,29 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
         }
         return true;
       };
-      static_cast<void>(parallel_for(readable * q, threads, work, poll));
+      // While the others start on this round: the last round's scores out,
+      // the next round's forms in.
+      const auto prologue = [&] {
+        if (!previous && !next) return;
+        detached.attached([&] {
+          if (previous) hand_out(other);
+          if (next && taken_ok) read_round(texts, next_base, std::min(size, n - next_base), other);
+        });
+      };
+      static_cast<void>(parallel_for(round.readable * q, threads, work, poll, prologue));
     }
-    if (interrupted) return std::unexpected(fetch_pending());
-    const std::size_t first_refused = std::min(refused.load(), readable);
-    if (first_refused < count)
-      return std::unexpected(refusal_at(texts.at(base + first_refused), base + first_refused));
-    for (std::size_t i = 0; i < count; ++i) {
-      if (!take(context, base + i, std::span<const float>(scores.data() + i * q, q))) {
-        return std::unexpected(fetch_pending());
-      }
+    if (interrupted || !taken_ok) return std::unexpected(fetch_pending());
+    const std::size_t first_refused = std::min(refused.load(), round.readable);
+    if (first_refused < round.count) {
+      return std::unexpected(
+          refusal_at(texts.at(round.base + first_refused), round.base + first_refused));
+    }
+    if (!next) {
+      hand_out(round);
+      if (!taken_ok) return std::unexpected(fetch_pending());
+      return {};
     }
   }
-  return {};
 }
 
 }  // namespace corvane::batch
