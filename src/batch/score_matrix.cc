@@ -20,7 +20,6 @@ namespace {
 struct MatrixObject {
   PyObject_HEAD Py_ssize_t shape[2];
   Py_ssize_t strides[2];
-  Py_ssize_t exports;  // buffers handed out and not yet released
   float* data;
 };
 
@@ -54,11 +53,8 @@ int matrix_getbuffer(PyObject* self, Py_buffer* view, int flags) noexcept {
   view->strides = (flags & PyBUF_STRIDES) == PyBUF_STRIDES ? m->strides : nullptr;
   view->suboffsets = nullptr;
   view->internal = nullptr;
-  ++m->exports;
   return 0;
 }
-
-void matrix_releasebuffer(PyObject* self, Py_buffer*) noexcept { --as_matrix(self)->exports; }
 
 PyObject* matrix_tolist(PyObject* self, PyObject*) noexcept {
   return guarded_entry<PyObject*>(
@@ -108,7 +104,6 @@ PyType_Slot matrix_slots[] = {
     {Py_tp_methods, matrix_methods},
     {Py_tp_getset, matrix_getset},
     {Py_bf_getbuffer, reinterpret_cast<void*>(matrix_getbuffer)},
-    {Py_bf_releasebuffer, reinterpret_cast<void*>(matrix_releasebuffer)},
     {Py_mp_length, reinterpret_cast<void*>(matrix_length)},
     {Py_tp_doc,
      const_cast<char*>("The scores of cdist: a read-only matrix of single-precision floats, rows "
@@ -140,7 +135,6 @@ std::expected<OwnedRef, PyErr> new_matrix(PyTypeObject* type, std::size_t rows,
   m->shape[1] = static_cast<Py_ssize_t>(columns);
   m->strides[0] = static_cast<Py_ssize_t>(columns * sizeof(float));
   m->strides[1] = sizeof(float);
-  m->exports = 0;
   // At least one float, so that the buffer's address is never null.
   const std::size_t count = rows * columns == 0 ? 1 : rows * columns;
   m->data = AbortingAllocator<float>().allocate(count);
