@@ -214,13 +214,13 @@ PyObject* query_richcompare(PyObject* self, PyObject* other, int op) noexcept {
 
 PyMethodDef query_methods[] = {
     {"score", query_score, METH_O,
-     "score(text, /)\n--\n\nThe query's score for one text: equal to lexical_score(text, query)."},
+     "score($self, text, /)\n--\n\nThe query's score for one text: equal to lexical_score(text, query)."},
     {"matched", query_matched, METH_O,
-     "matched(text, /)\n--\n\nThe words of the query found in the text, in query order, repeats "
+     "matched($self, text, /)\n--\n\nThe words of the query found in the text, in query order, repeats "
      "kept."},
     {"score_many", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(query_score_many)),
      METH_FASTCALL | METH_KEYWORDS,
-     "score_many(texts, *, workers=1)\n--\n\nOne score per text, each equal to "
+     "score_many($self, texts, *, workers=1)\n--\n\nOne score per text, each equal to "
      "lexical_score(text, query).\n\nThe texts are read while the interpreter is held and "
      "scored with it released, on `workers` threads (-1: every CPU this process may use)."},
     {nullptr, nullptr, 0, nullptr},

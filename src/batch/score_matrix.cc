@@ -89,7 +89,7 @@ PyObject* matrix_repr(PyObject* self) noexcept {
 
 PyMethodDef matrix_methods[] = {
     {"tolist", matrix_tolist, METH_NOARGS,
-     "tolist()\n--\n\nThe scores as a list of rows (one per query) of floats."},
+     "tolist($self)\n--\n\nThe scores as a list of rows (one per query) of floats."},
     {nullptr, nullptr, 0, nullptr},
 };
 
