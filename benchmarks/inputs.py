@@ -215,7 +215,7 @@ CHINESE_WORDS = """
 
 EMOJI = "🚢 👋 🐦 ☕ 😀 😂 🌞 🌙 🎉 ❤️ 🙏 🔥 👍 🚀 🐈 🐕".split()
 
-SCRIPT_KINDS = ["ascii", "typographic", "french", "greek", "cyrillic", "chinese", "emoji"]
+SCRIPT_KINDS = ["ascii", "typographic", "french", "greek", "cyrillic", "chinese", "emoji", "mixed"]
 
 
 def _typographic(text, rng):
@@ -246,6 +246,19 @@ def _emoji(utf8_size, seed):
     return " ".join(words)
 
 
+def _mixed(utf8_size, seed):
+    """English prose quoting Greek words and Chinese terms, as documents do
+    that cite another language: one word in six followed by a Greek word,
+    one in nine by a Chinese term."""
+    rng = random.Random(seed)
+    words = _prose(ENGLISH_WORDS, utf8_size, seed).split(" ")
+    for i in range(2, len(words), 6):
+        words[i] += " " + rng.choice(GREEK_WORDS)
+    for i in range(4, len(words), 9):
+        words[i] += " " + rng.choice(CHINESE_WORDS)
+    return " ".join(words)
+
+
 def _cut(text, utf8_size):
     data = text.encode()[:utf8_size]
     return data.decode("utf-8", "ignore")
@@ -267,14 +280,32 @@ def script_text(kind, utf8_size, seed=7):
         text = _prose(CYRILLIC_WORDS, room, seed)
     elif kind == "chinese":
         text = _chinese(room, seed)
+    elif kind == "mixed":
+        text = _mixed(room, seed)
     else:
         text = _emoji(room, seed)
     return _cut(text, utf8_size)
 
 
+def _is_greek(word):
+    return all("\u0370" <= c <= "\u03ff" or "\u1f00" <= c <= "\u1fff" for c in word)
+
+
+def _is_han(word):
+    return all("\u4e00" <= c <= "\u9fff" for c in word)
+
+
 def script_query(kind, text):
     """Four words: two that occur in `text` (near its middle and its end) and
-    two that never do."""
+    two that never do. For mixed text five: an English, a Greek and a
+    Chinese word that occur, and an English and a Greek word that never do."""
+    if kind == "mixed":
+        words = [w for w in text.split() if w.isalpha()]
+        english = [w for w in words if w.isascii() and len(w) > 3]
+        greek = [w for w in words if _is_greek(w) and len(w) > 3] or english
+        han = [w for w in words if _is_han(w)] or english
+        present = [english[len(english) // 2], greek[len(greek) // 2], han[-1]]
+        return " ".join(present + ["Zyqwarvex", "Ναυπηγείο"])
     if kind == "chinese":
         present = [text[len(text) // 2:len(text) // 2 + 2], text[-6:-4]]
         absent = ["鲸鱼", "潜水艇"]
@@ -284,3 +315,37 @@ def script_query(kind, text):
         absent = {"greek": ["Ναυπηγείο", "Ξψφωμυκ"],
                   "cyrillic": ["Электростанция", "Щъюйфыв"]}.get(kind, ["Zyqwarvex", "Quolmbrith"])
     return " ".join(present + absent)
+
+
+# ---------------------------------------------------------------- batches
+_SOURCES = {}
+
+
+def batch_source(kind, utf8_size):
+    """One long text of a kind as UTF-8 bytes, which batch texts are cut from
+    (made once per process)."""
+    key = (kind, utf8_size)
+    if key not in _SOURCES:
+        _SOURCES[key] = script_text(kind, utf8_size).encode()
+    return _SOURCES[key]
+
+
+def batch_texts(kind, utf8_size, count, source_bytes):
+    """`count` different texts of one kind, each at most `utf8_size` UTF-8
+    bytes: windows of a source of `source_bytes` at offsets 997 bytes apart
+    (wrapping round), cut at code point boundaries. The offsets are distinct
+    while `count` is below the source's length, so no two texts are equal,
+    and each is a str of its own, as a corpus read from files holds them."""
+    data = batch_source(kind, max(source_bytes, 2 * utf8_size))
+    span = len(data) - utf8_size
+    if span % 997 == 0:  # 997 is prime: any other span visits every offset
+        span -= 1
+    assert count <= span, "more texts than distinct offsets"
+    return [data[at:at + utf8_size].decode("utf-8", "ignore")
+            for at in (k * 997 % span for k in range(count))]
+
+
+def batch_query(kind, source_bytes):
+    """The query for a batch of a kind: `script_query` of the first 4 KiB of
+    its source, so its present words occur in some of the texts, not all."""
+    return script_query(kind, batch_source(kind, source_bytes)[:4 * KIB].decode("utf-8", "ignore"))

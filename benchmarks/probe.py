@@ -19,6 +19,16 @@
         line: first_ns, second_ns (per chunk), grown_kib (resident size
         grown by the first query), utf8_bytes (of the corpus), scores.
 
+    python3.14 benchmarks/probe.py batch WORKERS COUNT SOURCE_BYTES
+        builds the batch table's COUNT mixed texts of 1 KiB (cut from a
+        source of SOURCE_BYTES), warms score_many up on a few of them,
+        records its resident size, resets its resident high-water mark to
+        it, scores all of them with one score_many on WORKERS threads and
+        prints one JSON line: baseline_kib, high_water_before_kib,
+        high_water_after_kib, high_water_reset (whether the mark could be
+        reset), result_list_bytes (the list and its float objects), texts,
+        utf8_bytes, agrees (the scores equal a loop over lexical_score).
+
 IMPL is "module" (`_corvane.lexical_score`, found on PYTHONPATH), "peer", or
 "floor" (`operator.is_`: the interpreter's cost of the loop and the call).
 The parent reads this process's peak resident size when it exits.
@@ -117,11 +127,58 @@ def corpus(impl, count):
                       "utf8_bytes": sum(len(c.encode()) for c in chunks), "scores": first}))
 
 
+def high_water_kib():
+    """The resident high-water mark (VmHWM) of this process."""
+    with open("/proc/self/status", encoding="ascii") as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    raise SystemExit("probe.py: no VmHWM in /proc/self/status")
+
+
+def reset_high_water():
+    """Lowers the resident high-water mark to the present resident size
+    (Linux: 5 written to clear_refs), so that building the texts leaves no
+    peak above it for the call to hide under. False where that is refused."""
+    try:
+        with open("/proc/self/clear_refs", "w", encoding="ascii") as clear:
+            clear.write("5")
+    except OSError:
+        return False
+    return True
+
+
+def batch(workers, count, source_bytes):
+    import corvane
+
+    texts = inputs.batch_texts("mixed", inputs.KIB, count, source_bytes)
+    query = inputs.batch_query("mixed", source_bytes)
+    prepared = corvane.Query(query)
+    # Code and allocator pools in use before the call; too few bytes to start
+    # a thread, so those are still counted.
+    prepared.score_many(texts[:64], workers=workers)
+    gc.collect()
+    baseline_kib = resident_kib()
+    high_water_reset = reset_high_water()
+    before_kib = high_water_kib()
+    scores = prepared.score_many(texts, workers=workers)
+    after_kib = high_water_kib()
+    floats = {id(score): score for score in scores}.values()
+    result_list_bytes = sys.getsizeof(scores) + sum(sys.getsizeof(score) for score in floats)
+    agrees = scores == [corvane.lexical_score(text, query) for text in texts]
+    print(json.dumps({"baseline_kib": baseline_kib, "high_water_before_kib": before_kib,
+                      "high_water_after_kib": after_kib, "high_water_reset": high_water_reset,
+                      "result_list_bytes": result_list_bytes, "texts": len(texts),
+                      "utf8_bytes": sum(len(text.encode()) for text in texts), "agrees": agrees}))
+
+
 def main(argv):
     if len(argv) == 3 and argv[0] == "calls":
         calls(argv[1], int(argv[2]))
     elif len(argv) == 3 and argv[0] == "corpus":
         corpus(argv[1], int(argv[2]))
+    elif len(argv) == 4 and argv[0] == "batch":
+        batch(int(argv[1]), int(argv[2]), int(argv[3]))
     elif len(argv) == 5 and argv[0] == "memory":
         memory(argv[1], argv[2], int(argv[3]), argv[4])
     else:

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3.14
 """Speed and memory of `_corvane.lexical_score`, against a pure-Python peer
 with exactly its results and against the machine's memcpy/memchr limits,
-all measured in one run on the same inputs.
+and of corvane's batch API (Query.score_many, extract) against a loop, the
+peer, a process pool and a multi-pattern matcher, all measured in one run
+on the same inputs.
 
     python3.14 benchmarks/run.py [--quick] [--json OUT] [--plot OUT | --no-plot]
-                                 [--build-dir DIR] [--no-callgrind] [--no-memory]
+                                 [--build-dir DIR] [--no-callgrind] [--no-memory] [--no-batch]
 
 The module is imported from PYTHONPATH (or DIR/python). Before anything is
-timed, the module and the peer must give the same float on every input; the
-run stops with status 1 otherwise. It prints one table of figures with the
+timed, the module and the peer must give the same float on every input, and
+the batch API the peer's scores on every text of the batch tables; the run
+stops with status 1 otherwise. --no-batch leaves the batch tables out. It prints one table of figures with the
 targets as PASS/MISS, writes the figures as JSON (default DIR/benchmark.json)
 and plots them (default DIR/benchmark.png). --quick uses small sizes and few
 repeats, for a smoke run of well under a minute. Missing a target does not
@@ -16,7 +19,10 @@ change the exit status: this is a measurement, not a test.
 """
 
 import argparse
+import importlib.metadata
+import itertools
 import json
+import multiprocessing
 import operator
 import os
 import shutil
@@ -43,6 +49,10 @@ QUICK = {
     "callgrind_calls": 200,
     "script_sizes": [256, 1 * KIB, 64 * KIB],
     "corpus_chunks": 2000,
+    "batch_texts": 5000,
+    "batch_source": 256 * KIB,
+    "batch_large": (64, 1 * MIB),  # texts, UTF-8 bytes each
+    "batch_timing": timing.Settings(min_loop_ns=2_000_000, repeats=9, max_measure_ns=600_000_000),
 }
 FULL = {
     "timing": timing.Settings(min_loop_ns=50_000_000, repeats=11, max_measure_ns=3_000_000_000),
@@ -53,8 +63,30 @@ FULL = {
     "callgrind_calls": 5000,
     "script_sizes": [256, 1 * KIB, 4 * KIB, 64 * KIB, 1 * MIB],
     "corpus_chunks": 20000,
+    "batch_texts": 100_000,
+    "batch_source": 1 * MIB,
+    "batch_large": (64, 1 * MIB),
+    "batch_timing": timing.Settings(min_loop_ns=50_000_000, repeats=11, max_measure_ns=3_000_000_000),
 }
 QUERY_WORDS = [1, 2, 4, 8, 16, 32, 64]
+# The batch table: texts of these UTF-8 sizes (titles and chunks), and a few
+# large texts besides.
+BATCH_SIZES = [64, 1 * KIB]
+BATCH_WORKERS = 2
+# The process pool's tasks: the corpus cut into this many slices per process.
+POOL_SLICES_PER_PROCESS = 4
+POOL_START_METHOD = "forkserver"  # see start_pool
+EXTRACT_LIMIT = 10
+# Each way of scoring a batch, in the order of the table's rows.
+BATCH_METHODS = [
+    ("peer", "peer loop"),
+    ("loop", "lexical_score loop"),
+    ("many1", "score_many workers=1"),
+    ("many2", f"score_many workers={BATCH_WORKERS}"),
+    ("extract", f"extract limit={EXTRACT_LIMIT} workers={BATCH_WORKERS}"),
+    ("pool", f"Pool({BATCH_WORKERS}).map, {BATCH_WORKERS * POOL_SLICES_PER_PROCESS} slices"),
+    ("aho", "ahocorasick_rs, words found *"),
+]
 
 
 # ---------------------------------------------------------------- targets
@@ -478,7 +510,339 @@ def measure_callgrind(calls, env):
     return result
 
 
+# ---------------------------------------------------------------- batches
+def import_batch():
+    """(the corvane package, None), or (None, why) where it cannot be
+    imported, as from a build that predates it."""
+    try:
+        import corvane
+    except ImportError as error:
+        return None, f"cannot import corvane: {error}"
+    return corvane, None
+
+
+def import_ahocorasick():
+    """The ahocorasick_rs module (Debian's python3-ahocorasick-rs), or None."""
+    try:
+        import ahocorasick_rs
+    except ImportError:
+        return None
+    return ahocorasick_rs
+
+
+def _version_of(distribution):
+    try:
+        return importlib.metadata.version(distribution)
+    except importlib.metadata.PackageNotFoundError:
+        return None
+
+
+def batch_corpus(kind, size, config):
+    """The batch table's texts and query of one kind and size."""
+    return (inputs.batch_texts(kind, size, config["batch_texts"], config["batch_source"]),
+            inputs.batch_query(kind, config["batch_source"]))
+
+
+def large_corpus(config):
+    count, size = config["batch_large"]
+    return inputs.batch_texts("mixed", size, count, 2 * size), inputs.batch_query("mixed", 2 * size)
+
+
+def _automaton(aho, query):
+    """An automaton of the query's lowercased words, standard matching (the
+    kind that can report overlapping matches)."""
+    return aho.AhoCorasick([word.lower() for word in peer.split_words(query)])
+
+
+def _first_difference(got, want):
+    if len(got) != len(want):
+        return f"{len(got)} results for {len(want)} texts"
+    i = next(i for i, (g, w) in enumerate(zip(got, want)) if g != w)
+    return f"text {i}: {got[i]!r}, peer {want[i]!r}"
+
+
+def _expected_extract(texts, scores, limit):
+    best = sorted(range(len(texts)), key=lambda i: (-scores[i], i))[:limit]
+    return [(texts[i], scores[i], i) for i in best]
+
+
+def check_batch(corvane, config, aho):
+    """Scores every batch of the table with the peer, a loop over
+    lexical_score, score_many on one and on two threads and extract, before
+    anything is timed. Returns a summary whose "mismatches" list is empty when
+    all of them agree with the peer (exact float equality; extract: the best
+    texts by the peer's scores, ties by index). The multi-pattern matcher
+    answers another question (which words occur); its answer counted as a
+    share of the query's words is compared with the peer's score, for the
+    record only."""
+    mismatches = []
+    aho_agrees = aho_texts = 0
+
+    def compare(label, query, texts, want):
+        prepared = corvane.Query(query)
+        got = {"lexical_score loop": [corvane.lexical_score(t, query) for t in texts],
+               "score_many workers=1": prepared.score_many(texts, workers=1),
+               f"score_many workers={BATCH_WORKERS}": prepared.score_many(texts, workers=BATCH_WORKERS)}
+        for method, scores in got.items():
+            if scores != want:
+                mismatches.append({"input": label, "method": method, "difference": _first_difference(scores, want)})
+        found = corvane.extract(query, texts, limit=EXTRACT_LIMIT, workers=BATCH_WORKERS)
+        expected = _expected_extract(texts, want, EXTRACT_LIMIT)
+        if found != expected:
+            mismatches.append({"input": label, "method": "extract",
+                               "difference": f"{[(s, i) for _, s, i in found]!r}, peer "
+                                             f"{[(s, i) for _, s, i in expected]!r}"})
+
+    for size in BATCH_SIZES:
+        for kind in inputs.SCRIPT_KINDS:
+            texts, query = batch_corpus(kind, size, config)
+            want = [peer.lexical_score_peer(t, query) for t in texts]
+            compare(f"batch {kind} {fmt_size(size)}", query, texts, want)
+            if aho is not None:
+                find = _automaton(aho, query).find_matches_as_indexes
+                words = len(peer.split_words(query))
+                for text, score in zip(texts, want):
+                    found = len({m[0] for m in find(text.lower(), overlapping=True)})
+                    aho_agrees += peer.float32_quotient(found, words) == score
+                aho_texts += len(texts)
+    texts, query = large_corpus(config)
+    compare(f"{len(texts)} texts of {fmt_size(config['batch_large'][1])}", query, texts,
+            [peer.lexical_score_peer(t, query) for t in texts])
+    return {"mismatches": mismatches, "ahocorasick_share_equals_peer": aho_agrees,
+            "ahocorasick_texts": aho_texts}
+
+
+def _each(fn):
+    """fn(text, query) on each text of a list, the results kept in a list,
+    as a caller's own loop keeps them."""
+    def call(texts, query, fn=fn):
+        return [fn(text, query) for text in texts]
+    return call
+
+
+def _score_many(workers):
+    def call(texts, prepared, workers=workers):
+        return prepared.score_many(texts, workers=workers)
+    return call
+
+
+def _extract(extract):
+    def call(texts, query, extract=extract):
+        return extract(query, texts, limit=EXTRACT_LIMIT, workers=BATCH_WORKERS)
+    return call
+
+
+def _score_slice(task):
+    """One task of the process pool: a slice of the corpus, scored in turn in
+    a worker process."""
+    texts, query = task
+    import _corvane
+
+    score = _corvane.lexical_score
+    return [score(text, query) for text in texts]
+
+
+def _pooled(pool, slices):
+    """The corpus cut into `slices` slices, one pool task each, the scores
+    joined again in order: sending the texts and the scores back is timed."""
+    def call(texts, query, pool=pool, slices=slices):
+        step = -(-len(texts) // slices)
+        parts = pool.map(_score_slice, [(texts[i:i + step], query) for i in range(0, len(texts), step)],
+                         chunksize=1)
+        return list(itertools.chain.from_iterable(parts))
+    return call
+
+
+def _words_found(automaton):
+    """For each text, the indexes of the query words that occur in it
+    lowercased (overlapping matches): what a multi-pattern matcher answers."""
+    def call(texts, _, find=automaton.find_matches_as_indexes):
+        return [{match[0] for match in find(text.lower(), overlapping=True)} for text in texts]
+    return call
+
+
+def start_pool():
+    """A pool of BATCH_WORKERS processes, started and warmed up (each has
+    imported _corvane) before anything is timed.
+
+    The context is forkserver, explicitly (it is the default on Linux from
+    3.14 on, not before): the workers are forked from a server process that
+    imports this file once, as __mp_main__, where the `__name__` guard keeps
+    main() and so the corpus from being built again. Plain fork would copy
+    this process with its corpus into every worker."""
+    pool = multiprocessing.get_context(POOL_START_METHOD).Pool(BATCH_WORKERS)
+    pool.map(_score_slice, [([inputs.TINY_TEXT], inputs.TINY_QUERY)] * (2 * BATCH_WORKERS), chunksize=1)
+    return pool
+
+
+BATCH_RATIOS = [
+    # key, row label, higher is better, target for titles, target for chunks
+    ("many1_x_loop", "score_many workers=1 speed-up over the loop", True, 2, 1.5),
+    ("many2_x_many1", f"score_many workers={BATCH_WORKERS} speed-up over workers=1", True, 1.8, 1.8),
+    ("many2_x_peer", f"score_many workers={BATCH_WORKERS} speed-up over the peer loop", True, 12, 12),
+    ("extract_x_many2", f"extract time / score_many workers={BATCH_WORKERS} time", False, 1.1, 1.1),
+    ("many2_x_pool", f"score_many workers={BATCH_WORKERS} speed-up over Pool({BATCH_WORKERS})", True, 2, 2),
+    ("many2_x_aho", f"score_many workers={BATCH_WORKERS} speed-up over ahocorasick_rs", True, None, None),
+]
+
+
+def measure_batch(corvane, targets, config, aho, pool):
+    """Each kind and size of batch scored every way in the same rounds: time
+    per text, and the ratios that the targets judge on the worst kind."""
+    settings = config["batch_timing"]
+    cells = []
+    for size in BATCH_SIZES:
+        for kind in inputs.SCRIPT_KINDS:
+            texts, query = batch_corpus(kind, size, config)
+            prepared = corvane.Query(query)
+            calls = [(_each(peer.lexical_score_peer), texts, query), (_each(corvane.lexical_score), texts, query),
+                     (_score_many(1), texts, prepared), (_score_many(BATCH_WORKERS), texts, prepared),
+                     (_extract(corvane.extract), texts, query),
+                     (_pooled(pool, BATCH_WORKERS * POOL_SLICES_PER_PROCESS), texts, query)]
+            if aho is not None:
+                calls.append((_words_found(_automaton(aho, query)), texts, None))
+            times = [t.ns_per_call / len(texts) for t in timing.best_of_many(calls, settings)]
+            ns = dict(zip([key for key, _ in BATCH_METHODS], times))
+            cell = {"kind": kind, "bytes": size, "texts": len(texts), "query": query,
+                    "words": len(peer.split_words(query)), "utf8_bytes": sum(len(t.encode()) for t in texts),
+                    "ns_per_text": ns,
+                    "many1_x_loop": ns["loop"] / ns["many1"], "many2_x_many1": ns["many1"] / ns["many2"],
+                    "many2_x_peer": ns["peer"] / ns["many2"], "extract_x_many2": ns["extract"] / ns["many2"],
+                    "many2_x_pool": ns["pool"] / ns["many2"]}
+            if "aho" in ns:
+                cell["many2_x_aho"] = ns["aho"] / ns["many2"]
+            cells.append(cell)
+            del texts, calls
+    judged = {}
+    for size in BATCH_SIZES:
+        rows = [c for c in cells if c["bytes"] == size]
+        for key, what, higher, titles, chunks in BATCH_RATIOS:
+            bound = titles if size < KIB else chunks
+            if bound is None:
+                continue
+            worst = (min if higher else max)(rows, key=lambda c, key=key: c[key])
+            judged[f"{key} {size}"] = targets.check(f"batch of {fmt_size(size)} texts (worst: {worst['kind']})",
+                                                    what, worst[key], bound, higher)
+    return {"texts": config["batch_texts"], "sizes": BATCH_SIZES, "kinds": inputs.SCRIPT_KINDS,
+            "workers": BATCH_WORKERS, "pool_slices": BATCH_WORKERS * POOL_SLICES_PER_PROCESS,
+            "pool_start_method": POOL_START_METHOD, "extract_limit": EXTRACT_LIMIT,
+            "ahocorasick": {"installed": aho is not None,
+                            "version": _version_of("ahocorasick-rs") if aho is not None else None},
+            "settings": {"repeats": settings.repeats, "max_measure_ms": settings.max_measure_ns / 1e6},
+            "cells": cells, "targets": judged}
+
+
+def measure_large_batch(corvane, config):
+    """A few large texts: a loop over lexical_score and score_many on one and
+    on two threads, in the same rounds."""
+    texts, query = large_corpus(config)
+    prepared = corvane.Query(query)
+    loop, one, two = timing.best_of_many([(_each(corvane.lexical_score), texts, query),
+                                          (_score_many(1), texts, prepared),
+                                          (_score_many(BATCH_WORKERS), texts, prepared)], config["batch_timing"])
+    count, utf8 = len(texts), sum(len(t.encode()) for t in texts)
+    result = {"kind": "mixed", "texts": count, "bytes": config["batch_large"][1], "utf8_bytes": utf8,
+              "query": query}
+    for key, t in (("loop", loop), ("many1", one), ("many2", two)):
+        result[key] = {"ns_per_text": t.ns_per_call / count, "gbps": utf8 / t.ns_per_call}
+    result["many1_x_loop"] = loop.ns_per_call / one.ns_per_call
+    result["many2_x_many1"] = one.ns_per_call / two.ns_per_call
+    return result
+
+
+def measure_batch_memory(targets, config, env):
+    """Resident memory added by one score_many over the 1 KiB mixed corpus,
+    in a fresh subprocess per number of threads, against the size of the list
+    of scores it returns plus 1 MiB per thread."""
+    rows = []
+    for workers in (1, BATCH_WORKERS):
+        out, peak_kib = _peak_of_subprocess(
+            [sys.executable, os.path.join(HERE, "probe.py"), "batch", str(workers), str(config["batch_texts"]),
+             str(config["batch_source"])], env)
+        report = json.loads(out.strip().splitlines()[-1])
+        if not report["agrees"]:
+            raise SystemExit(f"run.py: in the batch memory probe score_many(workers={workers}) differs from a loop "
+                             "over lexical_score")
+        added = report["high_water_after_kib"] - report["baseline_kib"]
+        allowed = report["result_list_bytes"] / KIB + workers * KIB
+        entry = {"workers": workers, "process_peak_kib": peak_kib, **report, "added_kib": added,
+                 "allowed_kib": allowed}
+        entry["target"] = targets.check(f"batch memory, {report['texts']} texts, workers={workers}",
+                                        "resident memory added", added / KIB, round(allowed / KIB, 2), False,
+                                        unit="MiB")
+        rows.append(entry)
+    return rows
+
+
 # ---------------------------------------------------------------- the report
+def print_batch(B, agreement):
+    if "skipped" in B:
+        print(f"\nBatch scoring: skipped ({B['skipped']})")
+        return
+    kinds = B["kinds"]
+    installed = B["ahocorasick"]["installed"]
+    for size in B["sizes"]:
+        cells = [e for e in B["cells"] if e["bytes"] == size]
+        rows = []
+        for key, label in BATCH_METHODS:
+            if key in cells[0]["ns_per_text"]:
+                rows.append([label] + [fmt_time(e["ns_per_text"][key]) for e in cells])
+            elif key == "aho" and not installed:
+                rows.append([label, "not installed"] + [""] * (len(kinds) - 1))
+        print_table(f"Batch of {B['texts']} texts of {fmt_size(size)} of each kind (one query per kind, "
+                    f"{min(e['words'] for e in cells)}-{max(e['words'] for e in cells)} words, some present), "
+                    "time per text", ["method"] + kinds, rows)
+    print(f"  each figure the best of up to {B['settings']['repeats']} passes over the texts, every method in the same "
+          "rounds; loops: a list comprehension in the caller; Pool: "
+          f"{B['pool_start_method']} processes started before timing, the texts in {B['pool_slices']} slices, one "
+          "task each, sending the texts and getting the scores back timed")
+    if installed:
+        print(f"  * ahocorasick_rs {B['ahocorasick']['version'] or ''}: a different result model, the set of query "
+              "words whose lowercased form occurs in text.lower() (one automaton of the words, overlapping "
+              "matches), not the score; counted as a share of the words it equals the peer's score on "
+              f"{agreement.get('ahocorasick_share_equals_peer', 0)} of {agreement.get('ahocorasick_texts', 0)} texts")
+    else:
+        print("  * ahocorasick_rs (Debian's python3-ahocorasick-rs) is not installed")
+
+    rows = []
+    for key, what, higher, titles, chunks in BATCH_RATIOS:
+        if key == "many2_x_aho" and not installed:
+            continue
+        for size in B["sizes"]:
+            cells = [e for e in B["cells"] if e["bytes"] == size]
+            values = [e[key] for e in cells]
+            judged = B["targets"].get(f"{key} {size}")
+            goal = "no target" if judged is None else \
+                f"{verdict(judged)} ({'>=' if higher else '<='}{judged['target']}x)"
+            worst = min(values) if higher else max(values)
+            rows.append([what, fmt_size(size)] + [f"{v:.2f}x" for v in values] + [f"{worst:.2f}x", goal])
+    print_table("Batch ratios (from the tables above; a target is judged on the worst kind)",
+                ["ratio", "texts"] + kinds + ["worst", "target"], rows)
+
+    if "large" in B:
+        L = B["large"]
+        rows = [[label, fmt_time(L[key]["ns_per_text"]), f"{L[key]['gbps']:.2f}",
+                 f"{L['many1_x_loop']:.2f}x" if key == "many1" else "",
+                 f"{L['many2_x_many1']:.2f}x" if key == "many2" else ""]
+                for key, label in (("loop", "lexical_score loop"), ("many1", "score_many workers=1"),
+                                   ("many2", f"score_many workers={B['workers']}"))]
+        print_table(f"Large texts ({L['texts']} {L['kind']} texts of {fmt_size(L['bytes'])}), time per text",
+                    ["method", "per text", "GB/s", "x loop", "x workers=1"], rows)
+
+    if "memory" in B:
+        rows = [[str(e["workers"]), str(e["texts"]), f"{e['baseline_kib'] / KIB:.1f} MiB",
+                 f"{e['high_water_after_kib'] / KIB:.1f} MiB", f"{e['added_kib'] / KIB:.2f} MiB",
+                 f"{e['result_list_bytes'] / MIB:.2f} MiB", f"{e['allowed_kib'] / KIB:.2f} MiB",
+                 verdict(e["target"])] for e in B["memory"]]
+        print_table("Batch memory (fresh subprocess, one score_many over the 1 KiB mixed texts; added = resident "
+                    "high-water after the call above the resident size before it)",
+                    ["workers", "texts", "resident before", "high-water after", "added", "result list",
+                     "allowed", "target"], rows)
+        if not all(e["high_water_reset"] for e in B["memory"]):
+            print("  note: the high-water mark could not be reset before the call, so the added figure may "
+                  "include an earlier peak")
+
+
 def print_report(r):
     m, i, b = r["machine"], r["interpreter"], r["module"]["build"]
     print(f"_corvane.lexical_score benchmark ({r['mode']} run, {r['seconds']:.0f} s)")
@@ -503,6 +867,9 @@ def print_report(r):
     a = r["agreement"]
     print(f"  agreement:   module == peer on all {a['inputs']} inputs (exact float equality); "
           f"the naive str.split() peer differs on {a['naive_split_differs']}")
+    if "batch" in a:
+        print("               and on every text of the batch tables: the loop, score_many on 1 and "
+              f"{BATCH_WORKERS} threads, extract's best {EXTRACT_LIMIT}")
 
     c = r["cases"]
     rows = []
@@ -596,6 +963,9 @@ def print_report(r):
         print_table("Peak memory (max resident size of a fresh subprocess; baseline = after building the text)",
                     ["case", "baseline", "peak before call", "peak", "above baseline", "x text", "target"], rows)
 
+    if "batch" in c:
+        print_batch(c["batch"], r["agreement"].get("batch", {}))
+
     if "callgrind" in c:
         g = c["callgrind"]
         if "skipped" in g:
@@ -629,6 +999,7 @@ def parse_args(argv):
     parser.add_argument("--build-dir", default="build", help="CMake build directory of the module (default build)")
     parser.add_argument("--no-callgrind", action="store_true", help="skip the instruction count")
     parser.add_argument("--no-memory", action="store_true", help="skip the peak-memory subprocesses")
+    parser.add_argument("--no-batch", action="store_true", help="skip the batch table (corvane's batch API)")
     return parser.parse_args(argv)
 
 
@@ -678,9 +1049,20 @@ def main(argv=None):
             print("  the peer's single-precision rounding is not exact", file=sys.stderr)
         return 1
     del workload
+    batch_api, batch_skipped = (None, "not asked for (--no-batch)") if args.no_batch else import_batch()
+    aho = import_ahocorasick() if batch_api is not None else None
+    if batch_api is not None:
+        print("checking that the batch API and the peer agree ...", file=sys.stderr, flush=True)
+        agreement["batch"] = check_batch(batch_api, config, aho)
+        if agreement["batch"]["mismatches"]:
+            print("run.py: the batch API and the peer DISAGREE; nothing was timed.", file=sys.stderr)
+            for m in agreement["batch"]["mismatches"][:20]:
+                print(f"  {m['input']}, {m['method']}: {m['difference'][:200]}", file=sys.stderr)
+            return 1
 
     targets = Targets()
     cases = {}
+    batch_memory = None
     if not args.no_callgrind:
         print("counting instructions (callgrind) ...", file=sys.stderr, flush=True)
         cases["callgrind"] = measure_callgrind(config["callgrind_calls"], child_env)
@@ -690,6 +1072,9 @@ def main(argv=None):
                                          {"ascii": block, "greek": greek})
         print("measuring a resident corpus ...", file=sys.stderr, flush=True)
         cases["corpus"] = measure_corpus(targets, config["corpus_chunks"], child_env)
+        if batch_api is not None:
+            print("measuring the memory of a batch ...", file=sys.stderr, flush=True)
+            batch_memory = measure_batch_memory(targets, config, child_env)
     print("timing ...", file=sys.stderr, flush=True)
     bench = Bench(score, settings)
     cases["tiny"] = measure_tiny(bench, targets)
@@ -703,6 +1088,19 @@ def main(argv=None):
     cases["query_length"] = measure_query_lengths(bench, query_text, made_up)
     cases["adversarial"] = measure_adversarial(bench, targets, n)
     cases["scripts"] = measure_scripts(bench, targets, config["script_sizes"])
+    if batch_api is not None:
+        print("timing batches ...", file=sys.stderr, flush=True)
+        pool = start_pool()
+        try:
+            cases["batch"] = measure_batch(batch_api, targets, config, aho, pool)
+        finally:
+            pool.terminate()
+            pool.join()
+        cases["batch"]["large"] = measure_large_batch(batch_api, config)
+        if batch_memory is not None:
+            cases["batch"]["memory"] = batch_memory
+    else:
+        cases["batch"] = {"skipped": batch_skipped}
 
     results = {
         "mode": "quick" if args.quick else "full",

@@ -1,7 +1,8 @@
-"""The benchmark command's health: its agreement check catches a scorer that
-differs from the pure-Python peer, a disagreeing module stops the run before
-anything is timed, and a quick run on the real module completes. No timing
-is asserted."""
+"""The benchmark command's health: its agreement checks catch a scorer or a
+batch API that differs from the pure-Python peer, a disagreeing module stops
+the run before anything is timed, and a quick run on the real module
+completes, its batch tables printed with a positive figure in every cell. No
+speed is asserted."""
 
 import json
 import os
@@ -74,14 +75,76 @@ def test_run_stops_before_timing_when_the_module_disagrees(tmp_path):
     assert "timing" not in done.stderr and done.stdout == ""
 
 
-def test_quick_run_of_the_module_completes(tmp_path):
-    import _corvane
+class OffOnTwoThreads:
+    """The batch API with score_many wrong on two threads (each text scored
+    with the next one's query word count)."""
 
-    out = tmp_path / "figures.json"
+    @staticmethod
+    def lexical_score(text, query):
+        return peer.lexical_score_peer(text, query)
+
+    class Query:
+        def __init__(self, query):
+            self.query = query
+
+        def score_many(self, texts, *, workers=1):
+            scores = [peer.lexical_score_peer(text, self.query) for text in texts]
+            return scores if workers == 1 else scores[1:] + scores[:1]
+
+    @staticmethod
+    def extract(query, texts, *, limit, workers):
+        return run._expected_extract(texts, [peer.lexical_score_peer(t, query) for t in texts], limit)
+
+
+def test_batch_check_reports_a_differing_batch_api():
+    config = {"batch_texts": 40, "batch_source": 8 * 1024, "batch_large": (2, 4096)}
+    summary = run.check_batch(OffOnTwoThreads, config, aho=None)
+    assert summary["mismatches"]
+    assert {m["method"] for m in summary["mismatches"]} == {"score_many workers=2"}
+
+
+@pytest.fixture(scope="module")
+def quick_run(tmp_path_factory):
+    out = tmp_path_factory.mktemp("quick") / "figures.json"
     done = subprocess.run([sys.executable, str(BENCHMARKS / "run.py"), "--quick", "--no-plot", "--json", str(out)],
                           capture_output=True, text=True)
     assert done.returncode == 0, done.stdout + done.stderr
-    figures = json.loads(out.read_text())
+    return done.stdout, json.loads(out.read_text())
+
+
+def test_quick_run_of_the_module_completes(quick_run):
+    import _corvane
+
+    _, figures = quick_run
     assert figures["agreement"]["mismatches"] == []
     assert figures["module"]["path"] == _corvane.__file__
     assert figures["targets"] and all(t["result"] in ("PASS", "MISS") for t in figures["targets"])
+
+
+def positive(value):
+    return isinstance(value, (int, float)) and 0 < value < float("inf")
+
+
+def test_quick_run_has_the_batch_tables(quick_run):
+    printed, figures = quick_run
+    batch = figures["cases"]["batch"]
+    assert figures["agreement"]["batch"]["mismatches"] == []
+    assert {(c["kind"], c["bytes"]) for c in batch["cells"]} == {
+        (kind, size) for kind in run.inputs.SCRIPT_KINDS for size in run.BATCH_SIZES}
+    timed = ["peer", "loop", "many1", "many2", "extract", "pool"]
+    timed += ["aho"] if batch["ahocorasick"]["installed"] else []
+    for cell in batch["cells"]:
+        assert sorted(cell["ns_per_text"]) == sorted(timed)
+        assert all(positive(ns) for ns in cell["ns_per_text"].values()), cell
+        assert all(positive(cell[key]) for key, *_ in run.BATCH_RATIOS if key in cell), cell
+    large = batch["large"]
+    assert all(positive(large[key]["ns_per_text"]) and positive(large[key]["gbps"])
+               for key in ("loop", "many1", "many2"))
+    assert [m["workers"] for m in batch["memory"]] == [1, run.BATCH_WORKERS]
+    assert all(m["added_kib"] >= 0 and positive(m["result_list_bytes"]) for m in batch["memory"])
+    assert sum(t["case"].startswith("batch") for t in figures["targets"]) == 12
+    for size in ("64 B", "1 KiB"):
+        assert f"Batch of {batch['texts']} texts of {size} of each kind" in printed
+    assert "Batch ratios" in printed and "Batch memory" in printed
+    if not batch["ahocorasick"]["installed"]:
+        assert "not installed" in printed
