@@ -110,6 +110,12 @@ void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Rou
   round.readable = count;
   round.bytes = 0;
   for (std::size_t i = 0; i < count; ++i) {
+    // ASCII, the common case, without the general reading's result type.
+    if (const auto ascii = module::ascii_text(texts.at(base + i))) {
+      round.views[i] = *ascii;
+      round.bytes += ascii->size();
+      continue;
+    }
     auto text =
         module::argument_text("text", texts.at(base + i), module::Surrogates::LeftToTheCore);
     if (!text) {
