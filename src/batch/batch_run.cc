@@ -102,6 +102,18 @@ struct Round {
   std::size_t bytes = 0;
 };
 
+// How often the calling thread looks at the clock between its texts: after
+// so many texts, or sooner after so many bytes of them.
+constexpr std::size_t kTextsBetweenClockReads = 16;
+constexpr std::size_t kBytesBetweenClockReads = std::size_t{256} * 1024;
+
+std::size_t text_bytes(const scoring::ScoreText& text) noexcept {
+  if (const auto* units = std::get_if<scoring::FixedWidthText>(&text)) {
+    return units->length * units->width;
+  }
+  return std::get<std::string_view>(text).size();
+}
+
 // Reads the forms of texts [base, base + count) into `round`, attached;
 // the first that is not a `str` ends the reading.
 void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Round& round) {
@@ -123,16 +135,9 @@ void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Rou
       return;
     }
     round.views[i] = *text;
-    if (const auto* units = std::get_if<scoring::FixedWidthText>(&round.views[i])) {
-      round.bytes += units->length * units->width;
-    } else {
-      round.bytes += std::get<std::string_view>(round.views[i]).size();
-    }
+    round.bytes += text_bytes(round.views[i]);
   }
 }
-
-// How often the calling thread looks at the clock between its texts.
-constexpr std::size_t kTextsBetweenClockReads = 16;
 
 }  // namespace
 
@@ -184,16 +189,25 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
           return !interrupted;
         });
       };
+      // What the calling thread scored since it last read the clock.
+      std::size_t texts_unread = 0;
+      std::size_t unread = 0;
       const auto work = [&](std::size_t begin, std::size_t end, const std::atomic<bool>& stop) {
         const bool on_caller = std::this_thread::get_id() == caller;
         for (std::size_t pair = begin; pair < end; ++pair) {
           // A stop (Ctrl-C) is seen at the next text.
           if (stop.load(std::memory_order_relaxed)) return false;
-          if (on_caller && (pair - begin) % kTextsBetweenClockReads == 0 &&
-              std::chrono::steady_clock::now() - last_poll >= kPollInterval && !poll()) {
-            return false;
-          }
           const std::size_t i = pair / q;
+          if (on_caller) {
+            unread += text_bytes(round.views[i]);
+            if (++texts_unread >= kTextsBetweenClockReads || unread >= kBytesBetweenClockReads) {
+              texts_unread = 0;
+              unread = 0;
+              if (std::chrono::steady_clock::now() - last_poll >= kPollInterval && !poll()) {
+                return false;
+              }
+            }
+          }
           const auto scored = queries[pair % q]->score(round.views[i]);
           if (scored) {
             round.scores[pair] = *scored;

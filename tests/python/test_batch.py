@@ -223,7 +223,10 @@ def test_ctrl_c_stops_a_long_batch(run_snippet, call):
             print(time.monotonic() - sent[0])
         """)
     assert done.returncode == 0, done.stderr
-    assert float(done.stdout) < 2
+    # Under ThreadSanitizer (tools/reliability/tsan) a text costs many times
+    # as much and the calling thread reads the clock only every few texts;
+    # a stop there still ends the call long before its texts would.
+    assert float(done.stdout) < (10 if os.environ.get("CORVANE_TSAN") == "1" else 2)
 
 
 def test_threads_share_one_query():
