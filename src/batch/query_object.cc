@@ -214,9 +214,11 @@ PyObject* query_richcompare(PyObject* self, PyObject* other, int op) noexcept {
 
 PyMethodDef query_methods[] = {
     {"score", query_score, METH_O,
-     "score($self, text, /)\n--\n\nThe query's score for one text: equal to lexical_score(text, query)."},
+     "score($self, text, /)\n--\n\nThe query's score for one text: equal to lexical_score(text, "
+     "query)."},
     {"matched", query_matched, METH_O,
-     "matched($self, text, /)\n--\n\nThe words of the query found in the text, in query order, repeats "
+     "matched($self, text, /)\n--\n\nThe words of the query found in the text, in query order, "
+     "repeats "
      "kept."},
     {"score_many", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(query_score_many)),
      METH_FASTCALL | METH_KEYWORDS,
