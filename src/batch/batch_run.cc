@@ -197,7 +197,8 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
         for (std::size_t pair = begin; pair < end; ++pair) {
           // A stop (Ctrl-C) is seen at the next text.
           if (stop.load(std::memory_order_relaxed)) return false;
-          const std::size_t i = pair / q;
+          // One query is the common case: no division per text.
+          const std::size_t i = q == 1 ? pair : pair / q;
           if (on_caller) {
             unread += text_bytes(round.views[i]);
             if (++texts_unread >= kTextsBetweenClockReads || unread >= kBytesBetweenClockReads) {
@@ -208,7 +209,7 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
               }
             }
           }
-          const auto scored = queries[pair % q]->score(round.views[i]);
+          const auto scored = queries[q == 1 ? 0 : pair % q]->score(round.views[i]);
           if (scored) {
             round.scores[pair] = *scored;
             continue;

@@ -22,11 +22,11 @@ auto with_short_utf8(const FixedWidthText& units, Score&& score)
 
 std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view query) {
   PreparedQuery prepared;
-  prepared.query_.assign(query.begin(), query.end());
   prepared.lowered_.resize(lowered_words_bound(query.size()));
   // The needles view the pool, which keeps its place from here on.
   for_each_lowered_word(query, prepared.lowered_.data(), [&](std::string_view word) {
     prepared.needles_.emplace_back(word);
+    prepared.lowered_words_.push_back(word);
     if (word.size() > prepared.longest_) prepared.longest_ = word.size();
   });
   if (prepared.needles_.empty()) {
@@ -36,10 +36,10 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
 }
 
 std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) const {
-  const std::string_view query(query_.data(), query_.size());
   const auto utf8_score = [&](std::string_view utf8) -> std::expected<float, ScoreError> {
-    if (fits_short_input(utf8, query)) {
-      if (const auto counts = short_input_hits(utf8, query); counts && counts->words != 0) {
+    // A short text is scored in registers against the words as prepared.
+    if (utf8.size() <= kShortInputBytes) {
+      if (const auto counts = short_input_prepared_hits(utf8, lowered_words_)) {
         return hit_ratio(counts->hits, counts->words);
       }
     }

@@ -42,12 +42,12 @@ class PreparedQuery {
   PreparedQuery() = default;
   WordSet words() const noexcept { return {needles_, longest_}; }
 
-  // The query as given, for the short path, which reads it in registers.
-  Vector<char> query_;
   // The lowercased words, one after another; the needles view them (a
   // vector's bytes stay put when it moves).
   Vector<char> lowered_;
   Vector<Needle> needles_;
+  // The same words as plain views, for the short path.
+  Vector<std::string_view> lowered_words_;
   std::size_t longest_ = 0;
 };
 

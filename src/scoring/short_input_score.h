@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "scoring/arch/kernel_types.h"
@@ -26,10 +27,18 @@ constexpr bool fits_short_input(std::string_view text, std::string_view query) n
   return text.size() <= kShortInputBytes && query.size() <= kShortInputBytes;
 }
 
+// `short_input_prepared_hits(text, words)` is the same for a query given as
+// its words lowercased each by itself (at least one), for a text of at most
+// kShortInputBytes bytes, whatever the words' length.
+//
 // Precondition: fits_short_input(text, query).
 // Complexity: O(len(text) / vector width * (bytes of the words) + len(query)),
 // with both lengths bounded.
 std::optional<ShortWordHits> short_input_hits(std::string_view text,
                                               std::string_view query) noexcept;
+
+// Precondition: text.size() <= kShortInputBytes.
+std::optional<ShortWordHits> short_input_prepared_hits(
+    std::string_view text, std::span<const std::string_view> words) noexcept;
 
 }  // namespace corvane::scoring

@@ -17,13 +17,25 @@
 namespace corvane::scoring {
 namespace {
 
-// A level's kernel, or the dispatched entry (`kernel` null).
+// A level's kernel, for the query as given or (`prepared`) for its words
+// lowercased first, or the dispatched entry (`kernel` null).
 struct Implementation {
   std::string name;
   ShortInputHits* kernel;
+  ShortInputPreparedHits* prepared;
   bool available;
 
   std::optional<ShortWordHits> hits(std::string_view text, std::string_view query) const {
+    if (prepared != nullptr) {
+      // A prepared query has words.
+      Vector<std::string_view> words;
+      Vector<Text> lowered;
+      split_words(query, words);
+      if (words.empty()) return ShortWordHits{0, 0};
+      lowered.reserve(words.size());  // the views below must not move
+      for (std::string_view& word : words) word = lowered.emplace_back(to_lower_full(word));
+      return prepared(text, words, to_lower_full_into);
+    }
     return kernel != nullptr ? kernel(text, query, to_lower_full_into)
                              : short_input_hits(text, query);
   }
@@ -37,9 +49,13 @@ void PrintTo(const Implementation& implementation, std::ostream* out) {
 // The dispatched entry serves where the level the process runs at has a
 // short-input scorer.
 std::vector<Implementation> implementations() {
-  std::vector<Implementation> all{{"dispatched", nullptr, kernels().short_input_hits != nullptr}};
+  std::vector<Implementation> all{
+      {"dispatched", nullptr, nullptr, kernels().short_input_hits != nullptr}};
   for (const auto& k : each_kernel(&KernelTable::short_input_hits)) {
-    all.push_back({std::string(k.level), k.kernel, true});
+    all.push_back({std::string(k.level), k.kernel, nullptr, true});
+  }
+  for (const auto& k : each_kernel(&KernelTable::short_input_prepared_hits)) {
+    all.push_back({std::string(k.level) + "_prepared", nullptr, k.kernel, true});
   }
   return all;
 }

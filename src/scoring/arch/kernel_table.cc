@@ -39,6 +39,7 @@ Tables make_tables() noexcept {
   t.lower_ascii_run = nullptr;
   prefer_search(sse2::kPrefilteredSearch, 16);
   t.short_input_hits = sse2::kShortInputHits;
+  t.short_input_prepared_hits = sse2::kShortInputPreparedHits;
   level(Isa::Sse2);
 
   t.lower_two_byte_run = ssse3::kLowerTwoByteRun;
@@ -60,6 +61,7 @@ Tables make_tables() noexcept {
   t.holds_surrogate32 = avx2::kHoldsSurrogate32;
   prefer_search(avx2::kPrefilteredSearch, 32);
   t.short_input_hits = avx2::kShortInputHits;
+  t.short_input_prepared_hits = avx2::kShortInputPreparedHits;
   level(Isa::Avx2);
 
   // The short-input scorer stays at AVX2: 64-byte registers would be one
@@ -85,6 +87,7 @@ Tables make_tables() noexcept {
   t.long_min_size = 16;
   prefer_search(neon::kPrefilteredSearch, 16);
   t.short_input_hits = neon::kShortInputHits;
+  t.short_input_prepared_hits = neon::kShortInputPreparedHits;
   level(Isa::Neon);
 #endif
   return tables;

@@ -54,8 +54,10 @@ struct KernelTable {
   };
   std::array<Prefilter, 4> prefilters;
 
-  // The short-input scorer (scoring/short_input_score.h).
+  // The short-input scorer (scoring/short_input_score.h), for a query as
+  // given and for one whose words are lowercased already.
   ShortInputHits* short_input_hits;
+  ShortInputPreparedHits* short_input_prepared_hits;
 };
 
 const KernelTable& kernels() noexcept;

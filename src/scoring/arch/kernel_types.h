@@ -17,11 +17,13 @@
 //   precondition that last + 1 is at least the kernel's width.
 // - `ShortInputHits`: scoring/short_input_score.h; the words of a query
 //   that is not ASCII are lowercased with `lower_word`.
+//   `ShortInputPreparedHits` takes the words lowercased already.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace corvane::scoring {
@@ -77,5 +79,10 @@ using LowerFull = std::size_t(std::string_view text, char* out) noexcept;
 
 using ShortInputHits = std::optional<ShortWordHits>(std::string_view text, std::string_view query,
                                                     LowerFull* lower_word) noexcept;
+// The same for a query whose words are already lowercased, each by itself:
+// `words` counts them all.
+using ShortInputPreparedHits = std::optional<ShortWordHits>(std::string_view text,
+                                                            std::span<const std::string_view> words,
+                                                            LowerFull* lower_word) noexcept;
 
 }  // namespace corvane::scoring

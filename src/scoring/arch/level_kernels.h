@@ -25,7 +25,8 @@
   X(kHoldsSurrogate16, HoldsSurrogate16)   \
   X(kHoldsSurrogate32, HoldsSurrogate32)   \
   X(kPrefilteredSearch, PrefilteredSearch) \
-  X(kShortInputHits, ShortInputHits)
+  X(kShortInputHits, ShortInputHits)       \
+  X(kShortInputPreparedHits, ShortInputPreparedHits)
 
 // A declaration takes no parentheses around its name.
 // NOLINTNEXTLINE(bugprone-macro-parentheses)

@@ -14,5 +14,7 @@ constinit LowerSequenceRun* const kLowerTwoByteRun = scoring::lower_two_byte_run
 constinit LowerSequenceRun* const kLowerLongRun = scoring::lower_long_run<NeonBytes>;
 constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<NeonBytes>;
 constinit ShortInputHits* const kShortInputHits = short_input_hits_with<NeonBytes>;
+constinit ShortInputPreparedHits* const kShortInputPreparedHits =
+    short_input_prepared_hits_with<NeonBytes>;
 
 }  // namespace corvane::scoring::neon

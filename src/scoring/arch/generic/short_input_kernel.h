@@ -2,7 +2,9 @@
 //
 // Contract: `short_input_hits_with<V>(text, query, lower_word)` does what
 // scoring/short_input_score.h promises for `short_input_hits`, lowercasing
-// by the full conversion with `lower_word`. An argument of at
+// by the full conversion with `lower_word`;
+// `short_input_prepared_hits_with<V>(text, words, lower_word)` does the
+// same for a query given as its words, lowercased already (of any length). An argument of at
 // most kShortInputBytes is read into (at most kShortInputBytes / V::kWidth)
 // registers without touching a byte past its end, and lowercased there when
 // it is ASCII (by `lower_word` through a stack buffer otherwise). A
@@ -24,6 +26,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <type_traits>
 
@@ -163,6 +166,17 @@ struct ShortInput {
     }
   };
 
+  // Words lowercased already, each by itself.
+  struct LoweredWords {
+    std::span<const std::string_view> words;
+
+    template <class Visit>
+    void each(Visit&& visit) const noexcept {
+      for (const std::string_view word : words) visit(word.data(), word.size());
+    }
+    std::uint64_t count() const noexcept { return words.size(); }
+  };
+
   template <std::size_t N, class Words>
   static ShortWordHits count(const Blocks<N>& blocks, const char* bytes, std::size_t n,
                              const Words& words) noexcept {
@@ -222,6 +236,14 @@ struct ShortInput {
     });
   }
 };
+
+template <PartialLoadByteVector V>
+std::optional<ShortWordHits> short_input_prepared_hits_with(std::string_view text,
+                                                            std::span<const std::string_view> words,
+                                                            LowerFull* lower_word) noexcept {
+  using Scorer = ShortInput<V>;
+  return Scorer::score(text, typename Scorer::LoweredWords{words}, lower_word);
+}
 
 template <PartialLoadByteVector V>
 std::optional<ShortWordHits> short_input_hits_with(std::string_view text, std::string_view query,

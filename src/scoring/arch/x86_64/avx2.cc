@@ -25,6 +25,8 @@ constinit HoldsSurrogate16* const kHoldsSurrogate16 = any_surrogate<std::uint16_
 constinit HoldsSurrogate32* const kHoldsSurrogate32 = any_surrogate<std::uint32_t>;
 constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<Avx2Bytes>;
 constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Avx2Bytes>;
+constinit ShortInputPreparedHits* const kShortInputPreparedHits =
+    short_input_prepared_hits_with<Avx2Bytes>;
 
 }  // namespace corvane::scoring::avx2
 

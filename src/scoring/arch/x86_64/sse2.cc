@@ -10,5 +10,7 @@ namespace corvane::scoring::sse2 {
 
 constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<Sse2Bytes>;
 constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Sse2Bytes>;
+constinit ShortInputPreparedHits* const kShortInputPreparedHits =
+    short_input_prepared_hits_with<Sse2Bytes>;
 
 }  // namespace corvane::scoring::sse2
