@@ -74,6 +74,7 @@ PyErr with_index_note(PyErr error, const char* what, std::size_t index) {
 }
 
 std::expected<std::size_t, PyErr> workers_from(PyObject* object) {
+  if (object == nullptr) return 1;
   if (!PyLong_Check(object) || PyBool_Check(object)) {
     Text message("workers must be an int, not ");
     message.append(Py_TYPE(object)->tp_name);

@@ -3,8 +3,9 @@
 //
 // Contract (thread attached, `texts` a `TextBatch`):
 // - `workers_from(object)` reads a `workers` argument: an `int` n >= 1
-//   means n threads, -1 every CPU this process may run on; 0 and below -1
-//   give ValueError, anything not an `int` TypeError.
+//   means n threads, -1 every CPU this process may run on, and null (not
+//   given) 1; 0 and below -1 give ValueError, anything not an `int`
+//   TypeError.
 // - `score_batch(queries, texts, workers, take)` scores every text against
 //   every query and hands the scores to `take(text_index, scores)` (one
 //   float per query, in order) on the calling thread, attached, in text

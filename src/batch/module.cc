@@ -70,12 +70,8 @@ std::expected<PyObject*, PyErr> extract(PyObject* module, PyObject* const* args,
     if (cutoff == -1.0 && PyErr_Occurred()) return std::unexpected(fetch_pending());
     has_cutoff = true;
   }
-  std::size_t workers = 1;
-  if (bound[4] != nullptr) {
-    auto parsed = workers_from(bound[4]);
-    if (!parsed) return std::unexpected(std::move(parsed.error()));
-    workers = *parsed;
-  }
+  auto workers = workers_from(bound[4]);
+  if (!workers) return std::unexpected(std::move(workers.error()));
   auto texts = TextBatch::from(bound[1], TextBatch::Keys::FromMapping);
   if (!texts) return std::unexpected(std::move(texts.error()));
 
@@ -92,7 +88,7 @@ std::expected<PyObject*, PyErr> extract(PyObject* module, PyObject* const* args,
   best.reserve(std::min(limit, texts->size()));
   const scoring::PreparedQuery* const queries[] = {prepared_query(query->get())};
   if (limit != 0) {
-    auto scored = score_batch(queries, *texts, workers,
+    auto scored = score_batch(queries, *texts, *workers,
                               [&](std::size_t index, std::span<const float> scores) {
                                 const Entry entry{scores[0], index};
                                 if (has_cutoff && static_cast<double>(entry.score) < cutoff)
@@ -132,12 +128,8 @@ std::expected<PyObject*, PyErr> cdist(PyObject* module, PyObject* const* args, P
   if (auto ok = bind("cdist", positional, keyword, args, nargs, kwnames, bound); !ok) {
     return std::unexpected(std::move(ok.error()));
   }
-  std::size_t workers = 1;
-  if (bound[2] != nullptr) {
-    auto parsed = workers_from(bound[2]);
-    if (!parsed) return std::unexpected(std::move(parsed.error()));
-    workers = *parsed;
-  }
+  auto workers = workers_from(bound[2]);
+  if (!workers) return std::unexpected(std::move(workers.error()));
   auto query_items = TextBatch::from(bound[0]);
   if (!query_items) return std::unexpected(std::move(query_items.error()));
   // Each query prepared once; the Query objects hold what they prepared.
@@ -165,7 +157,7 @@ std::expected<PyObject*, PyErr> cdist(PyObject* module, PyObject* const* args, P
   if (!matrix) return std::unexpected(std::move(matrix.error()));
   float* data = matrix_data(matrix->get());
   if (rows != 0) {
-    auto scored = score_batch(queries, *texts, workers,
+    auto scored = score_batch(queries, *texts, *workers,
                               [&](std::size_t index, std::span<const float> scores) {
                                 for (std::size_t r = 0; r < rows; ++r)
                                   data[r * columns + index] = scores[r];

@@ -173,19 +173,15 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (auto ok = bind("score_many", positional, keyword, args, nargs, kwnames, bound); !ok) {
           return std::unexpected(std::move(ok.error()));
         }
-        std::size_t workers = 1;
-        if (bound[1] != nullptr) {
-          auto parsed = workers_from(bound[1]);
-          if (!parsed) return std::unexpected(std::move(parsed.error()));
-          workers = *parsed;
-        }
+        auto workers = workers_from(bound[1]);
+        if (!workers) return std::unexpected(std::move(workers.error()));
         auto texts = TextBatch::from(bound[0]);
         if (!texts) return std::unexpected(std::move(texts.error()));
         // One list of results, filled as rounds end.
         OwnedRef results = check_new(PyList_New(static_cast<Py_ssize_t>(texts->size())));
         const scoring::PreparedQuery* const queries[] = {as_query(self)->prepared};
         auto scored = score_batch(
-            queries, *texts, workers, [&](std::size_t index, std::span<const float> scores) {
+            queries, *texts, *workers, [&](std::size_t index, std::span<const float> scores) {
               PyObject* value = PyFloat_FromDouble(static_cast<double>(scores[0]));
               if (value == nullptr) return false;
               PyList_SET_ITEM(results.get(), static_cast<Py_ssize_t>(index), value);
