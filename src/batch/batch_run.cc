@@ -30,12 +30,7 @@ constexpr std::size_t kBytesPerThread = std::size_t{64} * 1024;
 // The error `lexical_score` raises for text `object`, with a note naming
 // its index.
 PyErr refusal_at(PyObject* object, std::size_t index) {
-  auto checked = module::argument_text("text", object);
-  if (checked) {
-    throw boundary::InternalFault(
-        Text("a text the scoring refused for a surrogate has none by the interpreter's test"));
-  }
-  return with_index_note(std::move(checked.error()), "while scoring the text at index", index);
+  return with_index_note(text_refusal(object), "while scoring the text at index", index);
 }
 
 // The calling thread detached for as long as this lives; `attached(f)`
@@ -62,6 +57,15 @@ class Detached {
 };
 
 }  // namespace
+
+PyErr text_refusal(PyObject* object) {
+  auto checked = module::argument_text("text", object);
+  if (checked) {
+    throw boundary::InternalFault(
+        Text("a text the scoring refused for a surrogate has none by the interpreter's test"));
+  }
+  return std::move(checked.error());
+}
 
 PyErr with_index_note(PyErr error, const char* what, std::size_t index) {
   boundary::normalize(error);

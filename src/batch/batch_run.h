@@ -43,6 +43,12 @@ inline constexpr std::size_t kRoundTexts = 8192;
 
 std::expected<std::size_t, boundary::PyErr> workers_from(PyObject* object);
 
+// The error `lexical_score` raises for a text that the scoring refused
+// (read with its surrogates left to the core): the interpreter's own, from
+// asking for the text again with the test made; a fault if that finds
+// nothing to refuse.
+boundary::PyErr text_refusal(PyObject* object);
+
 // `error` with a note "<what> <index>" added (`add_note`), or the error
 // that adding it raised.
 boundary::PyErr with_index_note(boundary::PyErr error, const char* what, std::size_t index);

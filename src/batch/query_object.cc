@@ -117,11 +117,7 @@ auto with_text(PyObject* object, Score&& score) -> std::expected<PyObject*, PyEr
   auto text = module::argument_text("text", object, module::Surrogates::LeftToTheCore);
   if (!text) return std::unexpected(std::move(text.error()));
   auto result = score(*text);
-  if (!result) {
-    auto checked = module::argument_text("text", object);
-    if (!checked) return std::unexpected(std::move(checked.error()));
-    throw boundary::InternalFault(Text("the scoring refused a text without a surrogate"));
-  }
+  if (!result) return std::unexpected(text_refusal(object));
   return *result;
 }
 
