@@ -6,6 +6,7 @@
 #include "base/small_buffer.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/short_input_score.h"
+#include "scoring/short_units_score.h"
 #include "scoring/transcode/fixed_width_text.h"
 #include "scoring/unicode/white_space.h"
 #include "scoring/word_search.h"
@@ -77,7 +78,13 @@ std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText&
   if (units.length <= kShortInputBytes || refused(query_utf8)) {
     if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());
   }
-  // A short text is converted whole, so that the short path can take it.
+  // A short text is scored in its own code points, or else converted
+  // whole, so that the short path for UTF-8 can take it.
+  if (fits_short_units(units, query_utf8)) {
+    if (const auto counts = short_units_hits(units, query_utf8); counts && counts->words != 0) {
+      return hit_ratio(counts->hits, counts->words);
+    }
+  }
   if (units.length <= kShortInputBytes) {
     char bytes[utf8_size_bound(4, kShortInputBytes)];
     return compute_lexical_score(

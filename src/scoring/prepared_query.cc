@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "scoring/short_input_score.h"
+#include "scoring/short_units_score.h"
 #include "scoring/transcode/fixed_width_text.h"
 
 namespace corvane::scoring {
@@ -32,6 +33,16 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   if (prepared.needles_.empty()) {
     return std::unexpected(ScoreError::invalid_input("query cannot be empty"));
   }
+  // Lowercased words have no more code points than bytes, so the pool is
+  // sized once and the views into it stay put.
+  prepared.code_points_.resize(lowered_words_bound(query.size()));
+  std::size_t used = 0;
+  for (const std::string_view word : prepared.lowered_words_) {
+    char32_t* const at = prepared.code_points_.data() + used;
+    const std::size_t n = decode_code_points(word, at);
+    prepared.code_point_words_.emplace_back(at, n);
+    used += n;
+  }
   return prepared;
 }
 
@@ -47,6 +58,11 @@ std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) con
   };
   if (const auto* utf8 = std::get_if<std::string_view>(&text)) return utf8_score(*utf8);
   const auto& units = std::get<FixedWidthText>(text);
+  if (units.length <= kShortInputUnits) {
+    if (const auto counts = short_units_prepared_hits(units, code_point_words_)) {
+      return hit_ratio(counts->hits, counts->words);
+    }
+  }
   if (units.length <= kShortInputBytes) return with_short_utf8(units, utf8_score);
   return find_words(units, words(), nullptr).transform([&](std::uint64_t hits) {
     return hit_ratio(hits, word_count());

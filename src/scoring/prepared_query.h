@@ -46,8 +46,11 @@ class PreparedQuery {
   // vector's bytes stay put when it moves).
   Vector<char> lowered_;
   Vector<Needle> needles_;
-  // The same words as plain views, for the short path.
+  // The same words as plain views, for the short path, and as code
+  // points, for the short path of fixed-width text.
   Vector<std::string_view> lowered_words_;
+  Vector<char32_t> code_points_;
+  Vector<std::u32string_view> code_point_words_;
   std::size_t longest_ = 0;
 };
 

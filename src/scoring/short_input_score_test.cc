@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ostream>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 #include "scoring/arch/kernel_table.h"
 #include "scoring/lowercase/to_lower_full.h"
 #include "scoring/search/contains_text.h"
+#include "scoring/short_units_score.h"
 #include "scoring/testing/levels.h"
 #include "scoring/testing/testing.h"
 #include "scoring/unicode/white_space.h"
@@ -17,15 +19,57 @@
 namespace corvane::scoring {
 namespace {
 
+// The code points of `text` in units of at least `width` bytes, as wide as
+// its largest needs.
+struct Units {
+  std::vector<std::uint8_t> bytes;
+  FixedWidthText text;
+
+  Units(std::string_view utf8, std::size_t width) {
+    std::vector<char32_t> code_points(utf8.size());
+    code_points.resize(decode_code_points(utf8, code_points.data()));
+    for (const char32_t c : code_points) {
+      if (c > 0xFF && width < 2) width = 2;
+      if (c > 0xFFFF) width = 4;
+    }
+    bytes.resize(code_points.size() * width + 1);
+    for (std::size_t k = 0; k < code_points.size(); ++k) {
+      std::memcpy(bytes.data() + k * width, &code_points[k], width);  // little-endian
+    }
+    text = {bytes.data(), code_points.size(), width};
+  }
+};
+
 // A level's kernel, for the query as given or (`prepared`) for its words
-// lowercased first, or the dispatched entry (`kernel` null).
+// lowercased first, or the dispatched entry (`kernel` null); or one for
+// the text as code points of at least `units_width` bytes.
 struct Implementation {
   std::string name;
   ShortInputHits* kernel;
   ShortInputPreparedHits* prepared;
   bool available;
+  std::size_t units_width = 0;
+  ShortUnitsHits* units_kernel = nullptr;
 
   std::optional<ShortWordHits> hits(std::string_view text, std::string_view query) const {
+    if (units_width != 0) {
+      const Units units(text, units_width);
+      if (units_kernel == nullptr) return short_units_hits(units.text, query);
+      Vector<std::string_view> words;
+      split_words(query, words);
+      if (words.empty()) return ShortWordHits{0, 0};
+      std::vector<std::u32string> lowered;
+      std::vector<std::u32string_view> views;
+      views.reserve(words.size());
+      for (const std::string_view word : words) {
+        const Text bytes = to_lower_full(word);
+        std::u32string code_points(bytes.size(), U'\0');
+        code_points.resize(decode_code_points(bytes, code_points.data()));
+        lowered.push_back(std::move(code_points));
+      }
+      for (const std::u32string& word : lowered) views.emplace_back(word);
+      return units_kernel(units.text.data, units.text.length, units.text.width, views);
+    }
     if (prepared != nullptr) {
       // A prepared query has words.
       Vector<std::string_view> words;
@@ -57,6 +101,14 @@ std::vector<Implementation> implementations() {
   for (const auto& k : each_kernel(&KernelTable::short_input_prepared_hits)) {
     all.push_back({std::string(k.level) + "_prepared", nullptr, k.kernel, true});
   }
+  for (const std::size_t width : {1, 2, 4}) {
+    const std::string units = "_units" + std::to_string(width);
+    all.push_back(
+        {"dispatched" + units, nullptr, nullptr, kernels().short_units_hits != nullptr, width});
+    for (const auto& k : each_kernel(&KernelTable::short_units_hits)) {
+      all.push_back({std::string(k.level) + units, nullptr, nullptr, true, width, k.kernel});
+    }
+  }
   return all;
 }
 
@@ -80,8 +132,11 @@ class ShortInput : public testing::TestWithParam<Implementation> {
     ASSERT_TRUE(fits_short_input(text, query));
     const auto got = GetParam().hits(text, query);
     // Only a text whose lowercased form outgrows the limit is left over,
-    // and only when the query has words.
-    const bool outgrows = to_lower_full(text).size() > kShortInputBytes;
+    // and only when the query has words; as code points, any text with
+    // U+0130, which lowercases to two.
+    const bool outgrows = GetParam().units_width != 0
+                              ? text.find("\u0130") != std::string_view::npos
+                              : to_lower_full(text).size() > kShortInputBytes;
     if (outgrows && !trim_white_space(query).empty()) {
       EXPECT_FALSE(got.has_value()) << testing::PrintToString(std::string(text));
       return;
@@ -162,6 +217,18 @@ TEST_P(ShortInput, TextThatOutgrowsTheLimitIsLeftToTheGeneralPath) {
   EXPECT_FALSE(GetParam().hits(text, "i").has_value());
   text.resize(text.size() - std::size_t{2} * 11);  // 21 of them: 63 bytes lowercased
   expect_counts(text, "i\u0307i \u0130 x");
+}
+
+// A lone surrogate has no UTF-8 form: the general scoring reports it.
+TEST(ShortUnits, TextWithASurrogateIsLeftToTheGeneralPath) {
+  const std::u32string_view word = U"a";
+  const std::span<const std::u32string_view> words(&word, 1);
+  const std::uint16_t units16[] = {'a', 0xDC00, 'b'};
+  const std::uint32_t units32[] = {'a', 0xD800};
+  for (const auto& k : each_kernel(&KernelTable::short_units_hits)) {
+    EXPECT_FALSE(k.kernel(units16, 3, 2, words).has_value()) << k.level;
+    EXPECT_FALSE(k.kernel(units32, 2, 4, words).has_value()) << k.level;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Implementations, ShortInput, testing::ValuesIn(implementations()),

@@ -40,6 +40,7 @@ Tables make_tables() noexcept {
   prefer_search(sse2::kPrefilteredSearch, 16);
   t.short_input_hits = sse2::kShortInputHits;
   t.short_input_prepared_hits = sse2::kShortInputPreparedHits;
+  t.short_units_hits = sse2::kShortUnitsHits;
   level(Isa::Sse2);
 
   t.lower_two_byte_run = ssse3::kLowerTwoByteRun;
@@ -62,10 +63,11 @@ Tables make_tables() noexcept {
   prefer_search(avx2::kPrefilteredSearch, 32);
   t.short_input_hits = avx2::kShortInputHits;
   t.short_input_prepared_hits = avx2::kShortInputPreparedHits;
+  t.short_units_hits = avx2::kShortUnitsHits;
   level(Isa::Avx2);
 
-  // The short-input scorer stays at AVX2: 64-byte registers would be one
-  // block for every input it takes.
+  // The short-input scorers stay at AVX2: 64-byte registers would be one
+  // block for every input they take.
   t.lower_long_run = avx512bw::kLowerLongRun;
   t.long_min_size = 64;
   prefer_search(avx512bw::kPrefilteredSearch, 64);
@@ -88,6 +90,7 @@ Tables make_tables() noexcept {
   prefer_search(neon::kPrefilteredSearch, 16);
   t.short_input_hits = neon::kShortInputHits;
   t.short_input_prepared_hits = neon::kShortInputPreparedHits;
+  t.short_units_hits = neon::kShortUnitsHits;
   level(Isa::Neon);
 #endif
   return tables;

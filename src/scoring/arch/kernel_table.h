@@ -58,6 +58,9 @@ struct KernelTable {
   // given and for one whose words are lowercased already.
   ShortInputHits* short_input_hits;
   ShortInputPreparedHits* short_input_prepared_hits;
+  // The match over a short fixed-width text's code points
+  // (scoring/short_units_score.h).
+  ShortUnitsHits* short_units_hits;
 };
 
 const KernelTable& kernels() noexcept;

@@ -18,6 +18,7 @@
 // - `ShortInputHits`: scoring/short_input_score.h; the words of a query
 //   that is not ASCII are lowercased with `lower_word`.
 //   `ShortInputPreparedHits` takes the words lowercased already.
+// - `ShortUnitsHits`: scoring/short_units_score.h.
 #pragma once
 
 #include <cstddef>
@@ -84,5 +85,15 @@ using ShortInputHits = std::optional<ShortWordHits>(std::string_view text, std::
 using ShortInputPreparedHits = std::optional<ShortWordHits>(std::string_view text,
                                                             std::span<const std::string_view> words,
                                                             LowerFull* lower_word) noexcept;
+
+// The longest text, in code points, that the short-input scorer for
+// fixed-width text takes.
+inline constexpr std::size_t kShortInputUnits = 64;
+
+// Takes `length` units of `width` bytes (1, 2 or 4) and words lowercased
+// already, as code points (at least one each).
+using ShortUnitsHits =
+    std::optional<ShortWordHits>(const void* units, std::size_t length, std::size_t width,
+                                 std::span<const std::u32string_view> words) noexcept;
 
 }  // namespace corvane::scoring

@@ -15,18 +15,19 @@
 
 // X(kName, FunctionType): every kernel family, by the constant that holds a
 // level's kernel of it.
-#define CORVANE_KERNEL_FAMILIES(X)         \
-  X(kLowerAsciiRun, LowerAsciiRun)         \
-  X(kLowerTwoByteRun, LowerSequenceRun)    \
-  X(kLowerLongRun, LowerSequenceRun)       \
-  X(kEncodeUnits16, EncodeUnits16)         \
-  X(kEncodeUnits32, EncodeUnits32)         \
-  X(kLowerLatin1Units, LowerLatin1Units)   \
-  X(kHoldsSurrogate16, HoldsSurrogate16)   \
-  X(kHoldsSurrogate32, HoldsSurrogate32)   \
-  X(kPrefilteredSearch, PrefilteredSearch) \
-  X(kShortInputHits, ShortInputHits)       \
-  X(kShortInputPreparedHits, ShortInputPreparedHits)
+#define CORVANE_KERNEL_FAMILIES(X)                   \
+  X(kLowerAsciiRun, LowerAsciiRun)                   \
+  X(kLowerTwoByteRun, LowerSequenceRun)              \
+  X(kLowerLongRun, LowerSequenceRun)                 \
+  X(kEncodeUnits16, EncodeUnits16)                   \
+  X(kEncodeUnits32, EncodeUnits32)                   \
+  X(kLowerLatin1Units, LowerLatin1Units)             \
+  X(kHoldsSurrogate16, HoldsSurrogate16)             \
+  X(kHoldsSurrogate32, HoldsSurrogate32)             \
+  X(kPrefilteredSearch, PrefilteredSearch)           \
+  X(kShortInputHits, ShortInputHits)                 \
+  X(kShortInputPreparedHits, ShortInputPreparedHits) \
+  X(kShortUnitsHits, ShortUnitsHits)
 
 // A declaration takes no parentheses around its name.
 // NOLINTNEXTLINE(bugprone-macro-parentheses)

@@ -1,8 +1,9 @@
 // The Final_Sigma condition of the full lowercase conversion.
 //
 // Contract: `sigma_ends_word(text, at)` takes well-formed UTF-8 `text` with
-// U+03A3 at byte `at`, and is true when that sigma lowercases to final
-// sigma U+03C2: looking backwards from it past every case-ignorable code
+// U+03A3 at byte `at`, and `sigma_ends_word(units, length, at)` code points
+// held one per unit with U+03A3 at unit `at`; each is true when that sigma
+// lowercases to final sigma U+03C2: looking backwards from it past every case-ignorable code
 // point, a cased code point comes first, and looking forwards past every
 // case-ignorable code point, the end of `text` or a code point that is not
 // cased comes first. A code point with both properties counts as
@@ -23,28 +24,57 @@
 namespace corvane::scoring {
 namespace {
 
-inline bool sigma_ends_word(std::string_view text, std::size_t at) noexcept {
+// The rule itself, over the code points on either side of the sigma:
+// `before()` and `after()` give the next one going away from it on their
+// side, or kNoCodePoint past the end of the text.
+inline constexpr char32_t kNoCodePoint = 0xFFFFFFFF;
+
+template <class Before, class After>
+bool final_sigma_rule(Before&& before, After&& after) noexcept {
   using case_data::kCasedBit;
   using case_data::kCaseIgnorableBit;
-  std::size_t before = at;
   for (;;) {
-    if (before == 0) return false;
-    const Decoded d = decode_before(text, before);
-    before -= d.length;
-    const unsigned properties = case_data::properties_of(d.code_point);
+    const char32_t c = before();
+    if (c == kNoCodePoint) return false;
+    const unsigned properties = case_data::properties_of(c);
     if ((properties & kCaseIgnorableBit) != 0) continue;
     if ((properties & kCasedBit) == 0) return false;
     break;
   }
-  std::size_t after = at + 2;  // U+03A3 is two bytes
-  while (after < text.size()) {
-    const Decoded d = decode_at(text, after);
-    after += d.length;
-    const unsigned properties = case_data::properties_of(d.code_point);
+  for (;;) {
+    const char32_t c = after();
+    if (c == kNoCodePoint) return true;
+    const unsigned properties = case_data::properties_of(c);
     if ((properties & kCaseIgnorableBit) != 0) continue;
     return (properties & kCasedBit) == 0;
   }
-  return true;
+}
+
+inline bool sigma_ends_word(std::string_view text, std::size_t at) noexcept {
+  std::size_t before = at;
+  std::size_t after = at + 2;  // U+03A3 is two bytes
+  return final_sigma_rule(
+      [&] {
+        if (before == 0) return kNoCodePoint;
+        const Decoded d = decode_before(text, before);
+        before -= d.length;
+        return d.code_point;
+      },
+      [&] {
+        if (after >= text.size()) return kNoCodePoint;
+        const Decoded d = decode_at(text, after);
+        after += d.length;
+        return d.code_point;
+      });
+}
+
+template <class Unit>
+bool sigma_ends_word(const Unit* units, std::size_t length, std::size_t at) noexcept {
+  std::size_t before = at;
+  std::size_t after = at + 1;
+  return final_sigma_rule(
+      [&] { return before == 0 ? kNoCodePoint : char32_t{units[--before]}; },
+      [&] { return after >= length ? kNoCodePoint : char32_t{units[after++]}; });
 }
 
 }  // namespace

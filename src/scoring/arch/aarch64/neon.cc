@@ -5,6 +5,7 @@
 #include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
 #include "scoring/arch/level_kernels.h"
 
@@ -16,5 +17,6 @@ constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<
 constinit ShortInputHits* const kShortInputHits = short_input_hits_with<NeonBytes>;
 constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<NeonBytes>;
+constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<NeonBytes>;
 
 }  // namespace corvane::scoring::neon

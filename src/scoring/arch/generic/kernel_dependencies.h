@@ -23,6 +23,7 @@
 #include "scoring/arch/kernel_types.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/final_sigma.h"
+#include "scoring/unicode/may_lowercase.h"
 #include "scoring/unicode/sigma_context.h"
 #include "scoring/unicode/two_byte_case_shift.h"
 #include "scoring/unicode/two_byte_lowercase.h"

@@ -12,6 +12,7 @@ CORVANE_TARGET_BEGIN(Avx2)
 #include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/generic/surrogate_scan_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
 #include "scoring/arch/x86_64/avx2_bytes.h"
@@ -27,6 +28,7 @@ constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<
 constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Avx2Bytes>;
 constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Avx2Bytes>;
+constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx2Bytes>;
 
 }  // namespace corvane::scoring::avx2
 

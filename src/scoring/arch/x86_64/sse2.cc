@@ -3,6 +3,7 @@
 // (scoring/arch/ascii_run.h).
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/level_kernels.h"
 #include "scoring/arch/x86_64/sse2_bytes.h"
 
@@ -12,5 +13,6 @@ constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<
 constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Sse2Bytes>;
 constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Sse2Bytes>;
+constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Sse2Bytes>;
 
 }  // namespace corvane::scoring::sse2

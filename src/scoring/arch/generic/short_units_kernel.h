@@ -1,0 +1,179 @@
+// The short-input scorer for text held as fixed-width code points, written
+// once for every vector width.
+//
+// Contract: `short_units_hits_with<V>(units, length, width, words)` does
+// what scoring/short_units_score.h promises for the kernel table's
+// `short_units_hits`: it counts the words (code points, lowercased) that
+// occur in the lowercased text of `length` <= kShortInputUnits units, or
+// gives nothing for a text holding a surrogate or U+0130.
+//
+// Design. The text is lowercased into byte planes: byte k of plane p is
+// bits [8p, 8p + 8) of code point k, and only the planes the text reaches
+// are used (one for Latin-1, two for the rest of the first 65,536).
+// - Lowering: the units go into the planes as they are, and each is marked
+//   where lowercasing may change it (scoring/unicode/may_lowercase.h), in
+//   loops that the compiler vectorizes at the level's width; only the
+//   marked ones, eight marks tested at once, are looked up in the case
+//   tables, a capital sigma decided by Final_Sigma over the text's own
+//   units. Lowercasing keeps a code point within its 65,536 and Latin-1
+//   within Latin-1 (scoring/unicode/latin1_case.h), so a plane the units
+//   cannot reach stays unused.
+// - Matching: each plane is read into registers as the UTF-8 short-input
+//   scorer reads a text (short_input_kernel.h), zero past its length and
+//   without reading there. Bit j of "the code point at j + i is word[i]"
+//   is the AND of one byte comparison per plane, and the AND of those
+//   masks, each shifted down by i, over all i, is set exactly where the
+//   word occurs. Most words are ruled out after a code point or two; one
+//   with a code point beyond the text's planes cannot occur. Since UTF-8
+//   keeps code points whole, this is the same as matching the UTF-8 forms.
+// Everything has internal linkage; only per-architecture files include
+// this header, after switching on their instruction set.
+// Complexity: O(length * (1 + planes / width * code points of the words)).
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/kernel_types.h"
+#include "scoring/unicode/case_tables.h"
+#include "scoring/unicode/final_sigma.h"
+#include "scoring/unicode/may_lowercase.h"
+
+namespace corvane::scoring {
+namespace {
+
+template <PartialLoadByteVector V>
+struct ShortUnits {
+  using Scorer = ShortInput<V>;
+  static_assert(kShortInputUnits <= 64 && kShortInputUnits <= kShortInputBytes);
+
+  static constexpr char32_t kDottedCapitalI = 0x0130;  // lowercases to U+0069 U+0307
+  static constexpr char32_t kCapitalSigma = 0x03A3;
+
+  struct Planes {
+    alignas(64) unsigned char bytes[3][kShortInputUnits];
+    std::size_t length;
+    std::size_t count;
+  };
+
+  // Unit j lowercased in the planes; false for a surrogate and U+0130.
+  template <class Unit>
+  static bool patch(const Unit* units, std::size_t length, std::size_t j, Planes& out) noexcept {
+    const char32_t c = units[j];
+    if (c - 0xD800 < 0x800 || c == kDottedCapitalI) return false;
+    const char32_t lower = c == kCapitalSigma
+                               ? (sigma_ends_word(units, length, j) ? char32_t{0x03C2} : 0x03C3)
+                               : simple_lowercase(c);
+    out.bytes[0][j] = static_cast<unsigned char>(lower);
+    if constexpr (sizeof(Unit) > 1) out.bytes[1][j] = static_cast<unsigned char>(lower >> 8);
+    return true;
+  }
+
+  template <class Unit>
+  static bool lower(const Unit* units, std::size_t length, Planes& out) noexcept {
+    constexpr std::size_t reached = sizeof(Unit) == 1 ? 1 : sizeof(Unit) == 2 ? 2 : 3;
+    Unit seen = 0;
+    for (std::size_t j = 0; j < length; ++j) seen |= units[j];
+    out.length = length;
+    out.count = seen < 0x100 ? 1 : seen < 0x10000 ? 2 : 3;
+    for (std::size_t j = 0; j < length; ++j) out.bytes[0][j] = static_cast<unsigned char>(units[j]);
+    if constexpr (reached > 1) {
+      if (out.count > 1) {
+        for (std::size_t j = 0; j < length; ++j) {
+          out.bytes[1][j] = static_cast<unsigned char>(units[j] >> 8);
+        }
+      }
+    }
+    if constexpr (reached > 2) {
+      if (out.count > 2) {
+        for (std::size_t j = 0; j < length; ++j) {
+          out.bytes[2][j] = static_cast<unsigned char>(units[j] >> 16);
+        }
+      }
+    }
+    alignas(8) unsigned char marks[kShortInputUnits] = {};
+    for (std::size_t j = 0; j < length; ++j) marks[j] = may_lowercase(units[j]) ? 1 : 0;
+    for (std::size_t j = 0; j < length; j += 8) {
+      std::uint64_t eight;
+      std::memcpy(&eight, marks + j, 8);
+      for (; eight != 0; eight &= eight - 1) {
+        if (!patch(units, length, j + std::countr_zero(eight) / 8, out)) return false;
+      }
+    }
+    return true;
+  }
+
+  template <std::size_t N, std::size_t P>
+  static std::uint64_t found(const Planes& text,
+                             std::span<const std::u32string_view> words) noexcept {
+    using Blocks = typename Scorer::template Blocks<N>;
+    Blocks planes[P];
+    for (std::size_t p = 0; p < P; ++p) {
+      planes[p] = Blocks::load(reinterpret_cast<const char*>(text.bytes[p]), text.length);
+    }
+    const std::size_t n = text.length;
+    std::uint64_t hits = 0;
+    for (const std::u32string_view word : words) {
+      const std::size_t m = word.size();
+      if (m > n) continue;
+      std::uint64_t starts = Scorer::low_bits(n - m + 1);
+      for (std::size_t i = 0; i < m && starts != 0; ++i) {
+        const char32_t c = word[i];
+        if (P < 3 && (c >> (8 * P)) != 0) {
+          starts = 0;
+          break;
+        }
+        std::uint64_t at = planes[0].equal(static_cast<char>(c & 0xFF));
+        if constexpr (P > 1) at &= planes[1].equal(static_cast<char>((c >> 8) & 0xFF));
+        if constexpr (P > 2) at &= planes[2].equal(static_cast<char>(c >> 16));
+        starts &= at >> i;
+      }
+      hits += starts != 0 ? 1 : 0;
+    }
+    return hits;
+  }
+
+  template <class Unit>
+  static std::optional<ShortWordHits> hits(const Unit* units, std::size_t length,
+                                           std::span<const std::u32string_view> words) noexcept {
+    // No word occurs in an empty text.
+    if (length == 0) return ShortWordHits{0, words.size()};
+    Planes text;
+    if (!lower(units, length, text)) return std::nullopt;
+    const std::uint64_t hits = Scorer::with_blocks(length, [&](auto blocks) {
+      constexpr std::size_t registers = decltype(blocks)::value;
+      switch (text.count) {
+        case 1:
+          return found<registers, 1>(text, words);
+        case 2:
+          return found<registers, 2>(text, words);
+        default:
+          return found<registers, 3>(text, words);
+      }
+    });
+    return ShortWordHits{hits, words.size()};
+  }
+};
+
+template <PartialLoadByteVector V>
+std::optional<ShortWordHits> short_units_hits_with(
+    const void* units, std::size_t length, std::size_t width,
+    std::span<const std::u32string_view> words) noexcept {
+  switch (width) {
+    case 1:
+      return ShortUnits<V>::hits(static_cast<const std::uint8_t*>(units), length, words);
+    case 2:
+      return ShortUnits<V>::hits(static_cast<const std::uint16_t*>(units), length, words);
+    default:
+      return ShortUnits<V>::hits(static_cast<const std::uint32_t*>(units), length, words);
+  }
+}
+
+}  // namespace
+}  // namespace corvane::scoring
