@@ -57,6 +57,18 @@ std::expected<float, ScoreError> compute_lexical_score_in_general(std::string_vi
 
 std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText& text,
                                                                 const ScoreText& query) {
+  // A short text of code points is scored in them, the query as it comes.
+  // A surrogate in the text, or a query without words, leaves it to the
+  // checks below.
+  if (const auto* units = std::get_if<FixedWidthText>(&text)) {
+    const auto counts = std::visit(
+        [&](const auto& form) -> std::optional<ShortWordHits> {
+          if (!fits_short_units(*units, form)) return std::nullopt;
+          return short_units_hits(*units, form);
+        },
+        query);
+    if (counts && counts->words != 0) return hit_ratio(counts->hits, counts->words);
+  }
   // The query as UTF-8: a query is short, so it is converted whole.
   SmallBuffer<char, 256> query_bytes;
   std::string_view query_utf8;
@@ -78,13 +90,7 @@ std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText&
   if (units.length <= kShortInputBytes || refused(query_utf8)) {
     if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());
   }
-  // A short text is scored in its own code points, or else converted
-  // whole, so that the short path for UTF-8 can take it.
-  if (fits_short_units(units, query_utf8)) {
-    if (const auto counts = short_units_hits(units, query_utf8); counts && counts->words != 0) {
-      return hit_ratio(counts->hits, counts->words);
-    }
-  }
+  // A short text is converted whole, so that the short path can take it.
   if (units.length <= kShortInputBytes) {
     char bytes[utf8_size_bound(4, kShortInputBytes)];
     return compute_lexical_score(

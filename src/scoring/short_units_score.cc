@@ -1,7 +1,10 @@
 #include "scoring/short_units_score.h"
 
+#include <cstdint>
+
 #include "scoring/arch/kernel_table.h"
-#include "scoring/lowercase/to_lower_full.h"
+#include "scoring/unicode/case_tables.h"
+#include "scoring/unicode/final_sigma.h"
 #include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
 
@@ -24,28 +27,87 @@ std::optional<ShortWordHits> short_units_prepared_hits(
   return hits(text.data, text.length, text.width, words);
 }
 
-std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
-                                              std::string_view query) noexcept {
+namespace {
+
+constexpr char32_t kDottedCapitalI = 0x0130;  // lowercases to U+0069 U+0307
+constexpr char32_t kCapitalSigma = 0x03A3;
+
+// The words of a query of at most kShortInputUnits code points, each
+// lowercased by itself by the full rules straight from code points: the
+// simple mappings, U+0130's two, and a capital sigma by Final_Sigma within
+// its word. Room for every code point twice, and a word for every other.
+struct QueryWords {
+  char32_t lowered[2 * kShortInputUnits];
+  std::u32string_view words[kShortInputUnits / 2 + 1];
+  std::size_t count = 0;
+
+  explicit QueryWords(const char32_t* query, std::size_t length) noexcept {
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < length;) {
+      if (is_white_space(query[i])) {
+        ++i;
+        continue;
+      }
+      std::size_t end = i;
+      while (end < length && !is_white_space(query[end])) ++end;
+      const char32_t* word = query + i;
+      const std::size_t size = end - i;
+      char32_t* out = lowered + used;
+      std::size_t n = 0;
+      for (std::size_t j = 0; j < size; ++j) {
+        const char32_t c = word[j];
+        if (c == kDottedCapitalI) {
+          out[n++] = U'i';
+          out[n++] = 0x0307;
+        } else if (c == kCapitalSigma) {
+          out[n++] = sigma_ends_word(word, size, j) ? 0x03C2 : 0x03C3;
+        } else {
+          out[n++] = simple_lowercase(c);
+        }
+      }
+      words[count++] = std::u32string_view(out, n);
+      used += n;
+      i = end;
+    }
+  }
+};
+
+std::optional<ShortWordHits> hits_for(const FixedWidthText& text, const char32_t* query,
+                                      std::size_t length) noexcept {
   ShortUnitsHits* const hits = kernels().short_units_hits;
   if (hits == nullptr) return std::nullopt;
-  // Each word lowercased by itself, then as code points: a query of
-  // kShortInputBytes bytes has at most half as many words plus one, and
-  // lowercases to no more code points than it has bytes (only U+0130, of
-  // two bytes, gives two).
-  char lowered[lowered_size_bound(kShortInputBytes)];
-  char32_t code_points[kShortInputBytes];
-  std::u32string_view words[kShortInputBytes / 2 + 1];
-  std::size_t count = 0;
-  std::size_t used = 0;
-  for_each_word(query, [&](std::string_view word) {
-    const std::size_t size = to_lower_full_into(word, lowered);
-    const std::size_t n = decode_code_points(std::string_view(lowered, size), code_points + used);
-    words[count++] = std::u32string_view(code_points + used, n);
-    used += n;
-  });
-  if (count == 0) return ShortWordHits{0, 0};
+  const QueryWords words(query, length);
+  if (words.count == 0) return ShortWordHits{0, 0};
   return hits(text.data, text.length, text.width,
-              std::span<const std::u32string_view>(words, count));
+              std::span<const std::u32string_view>(words.words, words.count));
+}
+
+template <class Unit>
+std::optional<ShortWordHits> hits_for(const FixedWidthText& text, const Unit* query,
+                                      std::size_t length) noexcept {
+  char32_t code_points[kShortInputUnits];
+  for (std::size_t i = 0; i < length; ++i) code_points[i] = query[i];
+  return hits_for(text, code_points, length);
+}
+
+}  // namespace
+
+std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
+                                              std::string_view query) noexcept {
+  char32_t code_points[kShortInputBytes];
+  return hits_for(text, code_points, decode_code_points(query, code_points));
+}
+
+std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
+                                              const FixedWidthText& query) noexcept {
+  switch (query.width) {
+    case 1:
+      return hits_for(text, static_cast<const std::uint8_t*>(query.data), query.length);
+    case 2:
+      return hits_for(text, static_cast<const std::uint16_t*>(query.data), query.length);
+    default:
+      return hits_for(text, static_cast<const std::uint32_t*>(query.data), query.length);
+  }
 }
 
 }  // namespace corvane::scoring

@@ -20,17 +20,25 @@ template <class Unit>
 constexpr bool may_lowercase(Unit c) noexcept {
   // In the unit's own width, so that a loop over units vectorizes as
   // narrow as they are; the ranges a width cannot hold are left out.
-  // As 0 or 1 rather than bool, so that they combine without branches.
-  const auto outside = [c](Unit low, Unit high) -> unsigned {
-    return static_cast<Unit>(c - low) > static_cast<Unit>(high - low) ? 1 : 0;
+  const auto outside = [c](Unit low, Unit high) {
+    return static_cast<Unit>(c - low) > static_cast<Unit>(high - low);
   };
-  unsigned kept = outside(0, 0xBF) & outside(0xDF, 0xFF);
+  // Bitwise on purpose: the tests are cheap, and branches between them are
+  // not.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wbitwise-instead-of-logical"
+#endif
+  bool kept = outside(0, 0xBF) & outside(0xDF, 0xFF);
   if constexpr (sizeof(Unit) > 1) {
     kept &= outside(0x3AC, 0x3CE) & outside(0x430, 0x45F) & outside(0x2000, 0x20FF) &
             outside(0x3000, 0x9FFF) & outside(0xAC00, 0xD7A3);
   }
   if constexpr (sizeof(Unit) > 2) kept &= outside(0x1F000, 0x1FFFF);
-  return static_cast<Unit>(c - 'A') < 26 || kept != 0;
+  return (static_cast<Unit>(c - 'A') < 26) | kept;
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 }
 
 }  // namespace

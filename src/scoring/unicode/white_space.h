@@ -18,6 +18,9 @@ namespace corvane::scoring {
 constexpr bool is_white_space(char32_t cp) noexcept {
   if (cp <= 0x20) return cp == 0x20 || (cp >= 0x09 && cp <= 0x0D);
   if (cp < 0x85) return false;
+  // Most letters lie between the white space of Latin-1 and U+1680, or
+  // past U+3000.
+  if ((cp > 0xA0 && cp < 0x1680) || cp > 0x3000) return false;
   switch (cp) {
     case 0x0085:
     case 0x00A0:

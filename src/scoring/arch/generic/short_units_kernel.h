@@ -97,7 +97,9 @@ struct ShortUnits {
         }
       }
     }
-    alignas(8) unsigned char marks[kShortInputUnits] = {};
+    // The marks are read eight at a time: the last eight are cleared first.
+    alignas(8) unsigned char marks[kShortInputUnits + 8];
+    std::memset(marks + (length & ~std::size_t{7}), 0, 8);
     for (std::size_t j = 0; j < length; ++j) marks[j] = may_lowercase(units[j]) ? 1 : 0;
     for (std::size_t j = 0; j < length; j += 8) {
       std::uint64_t eight;
