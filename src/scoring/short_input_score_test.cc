@@ -231,6 +231,18 @@ TEST(ShortUnits, TextWithASurrogateIsLeftToTheGeneralPath) {
   }
 }
 
+// Code points whose low bytes agree and high bytes differ: U+00B1 and
+// U+03B1, U+0101 and U+0201 and U+10101.
+TEST_P(ShortInput, CodePointsThatShareALowByteAreTold) {
+  for (const auto& [text, query] :
+       std::initializer_list<std::pair<std::string_view, std::string_view>>{
+           {"\u00B1\u03B1", "\u03B1 \u00B1 \u00B1\u03B1 \u03B1\u00B1 \u0391"},
+           {"x\u0101\u0201", "\u0201 \u0101\u0201 \U00010101 \u0201\u0101"},
+           {"x\U00010101y", "\u0101 \U00010101 x\U00010101 \U00010101y"}}) {
+    expect_counts(text, query);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Implementations, ShortInput, testing::ValuesIn(implementations()),
                          [](const auto& info) { return info.param.name; });
 

@@ -10,25 +10,26 @@
 // Design. The text is lowercased into byte planes: byte k of plane p is
 // bits [8p, 8p + 8) of code point k, and only the planes the text reaches
 // are used (one for Latin-1, two for the rest of the first 65,536).
-// - Lowering: the units go into the planes as they are, and each is marked
-//   where lowercasing may change it (scoring/unicode/may_lowercase.h), in
-//   loops that the compiler vectorizes at the level's width; only the
-//   marked ones, eight marks tested at once, are looked up in the case
-//   tables, a capital sigma decided by Final_Sigma over the text's own
-//   units. Lowercasing keeps a code point within its 65,536 and Latin-1
-//   within Latin-1 (scoring/unicode/latin1_case.h), so a plane the units
-//   cannot reach stays unused.
-// - Matching: each plane is read into registers as the UTF-8 short-input
-//   scorer reads a text (short_input_kernel.h), zero past its length and
-//   without reading there. Bit j of "the code point at j + i is word[i]"
-//   is the AND of one byte comparison per plane, and the AND of those
-//   masks, each shifted down by i, over all i, is set exactly where the
-//   word occurs. Most words are ruled out after a code point or two; one
-//   with a code point beyond the text's planes cannot occur. Since UTF-8
-//   keeps code points whole, this is the same as matching the UTF-8 forms.
+// - Lowering: the units go into the planes as they are (ASCII capitals
+//   lowercased), and each other one is marked where lowercasing may change
+//   it (scoring/unicode/may_lowercase.h), in loops that the compiler
+//   vectorizes at the level's width; only the marked ones, eight marks
+//   tested at once, are looked up in the case tables, a capital sigma decided by Final_Sigma over
+//   the text's own units. Lowercasing keeps a code point within its 65,536 and Latin-1 within
+//   Latin-1 (scoring/unicode/latin1_case.h), so a plane the units cannot reach stays unused.
+// - Matching: the low plane is read into registers as the UTF-8
+//   short-input scorer reads a text (short_input_kernel.h), zero past its
+//   length and without reading there. Bit j of "the low byte at j + i is
+//   that of word[i]", ANDed over all i after a shift down by i, marks the
+//   starts where the low bytes agree, and most words are ruled out after a
+//   code point or two; the few starts left are checked against the higher
+//   planes one by one. A word with a code point beyond the text's planes
+//   cannot occur. Since UTF-8 keeps code points whole, this is the same as
+//   matching the UTF-8 forms.
 // Everything has internal linkage; only per-architecture files include
 // this header, after switching on their instruction set.
-// Complexity: O(length * (1 + planes / width * code points of the words)).
+// Complexity: O(length * (1 + code points of the words / width)), and a
+// check of up to `length` code points for each start the low bytes leave.
 #pragma once
 
 #include <bit>
@@ -82,7 +83,11 @@ struct ShortUnits {
     for (std::size_t j = 0; j < length; ++j) seen |= units[j];
     out.length = length;
     out.count = seen < 0x100 ? 1 : seen < 0x10000 ? 2 : 3;
-    for (std::size_t j = 0; j < length; ++j) out.bytes[0][j] = static_cast<unsigned char>(units[j]);
+    // ASCII capitals are lowercased on the way, the rest patched below.
+    for (std::size_t j = 0; j < length; ++j) {
+      const Unit c = units[j];
+      out.bytes[0][j] = static_cast<unsigned char>(static_cast<Unit>(c - 'A') < 26 ? c + 0x20 : c);
+    }
     if constexpr (reached > 1) {
       if (out.count > 1) {
         for (std::size_t j = 0; j < length; ++j) {
@@ -100,7 +105,9 @@ struct ShortUnits {
     // The marks are read eight at a time: the last eight are cleared first.
     alignas(8) unsigned char marks[kShortInputUnits + 8];
     std::memset(marks + (length & ~std::size_t{7}), 0, 8);
-    for (std::size_t j = 0; j < length; ++j) marks[j] = may_lowercase(units[j]) ? 1 : 0;
+    for (std::size_t j = 0; j < length; ++j) {
+      marks[j] = units[j] >= 0x80 && may_lowercase(units[j]) ? 1 : 0;
+    }
     for (std::size_t j = 0; j < length; j += 8) {
       std::uint64_t eight;
       std::memcpy(&eight, marks + j, 8);
@@ -111,14 +118,23 @@ struct ShortUnits {
     return true;
   }
 
+  // Whether word[1, m) lies at `at`, by the planes above the first.
+  template <std::size_t P>
+  static bool high_planes_match(const Planes& text, std::size_t at,
+                                std::u32string_view word) noexcept {
+    for (std::size_t i = 0; i < word.size(); ++i) {
+      char32_t high = text.bytes[1][at + i];
+      if constexpr (P > 2) high |= char32_t{text.bytes[2][at + i]} << 8;
+      if (high != word[i] >> 8) return false;
+    }
+    return true;
+  }
+
   template <std::size_t N, std::size_t P>
   static std::uint64_t found(const Planes& text,
                              std::span<const std::u32string_view> words) noexcept {
     using Blocks = typename Scorer::template Blocks<N>;
-    Blocks planes[P];
-    for (std::size_t p = 0; p < P; ++p) {
-      planes[p] = Blocks::load(reinterpret_cast<const char*>(text.bytes[p]), text.length);
-    }
+    const Blocks low = Blocks::load(reinterpret_cast<const char*>(text.bytes[0]), text.length);
     const std::size_t n = text.length;
     std::uint64_t hits = 0;
     for (const std::u32string_view word : words) {
@@ -127,14 +143,16 @@ struct ShortUnits {
       std::uint64_t starts = Scorer::low_bits(n - m + 1);
       for (std::size_t i = 0; i < m && starts != 0; ++i) {
         const char32_t c = word[i];
-        if (P < 3 && (c >> (8 * P)) != 0) {
-          starts = 0;
-          break;
+        // A code point beyond the text's planes does not occur in it.
+        if (P < 3 && (c >> (8 * P)) != 0) starts = 0;
+        starts &= low.equal(static_cast<char>(c & 0xFF)) >> i;
+      }
+      // The low bytes rule out nearly every start; the few left are
+      // checked in full.
+      if constexpr (P > 1) {
+        while (starts != 0 && !high_planes_match<P>(text, std::countr_zero(starts), word)) {
+          starts &= starts - 1;
         }
-        std::uint64_t at = planes[0].equal(static_cast<char>(c & 0xFF));
-        if constexpr (P > 1) at &= planes[1].equal(static_cast<char>((c >> 8) & 0xFF));
-        if constexpr (P > 2) at &= planes[2].equal(static_cast<char>(c >> 16));
-        starts &= at >> i;
       }
       hits += starts != 0 ? 1 : 0;
     }
