@@ -35,12 +35,14 @@ function(corvane_link_module target)
   endif()
   target_link_options(${target} PRIVATE -static-libstdc++)
   if(CORVANE_GLIBC_SYSROOT)
-    # The sysroot makes the absolute paths in its libc.so and libpthread.so
-    # scripts resolve inside it; the -L directories come before the
-    # compiler's own, which lead to the build machine's glibc. Before glibc
-    # 2.34 the thread functions live in libpthread, hence -pthread.
+    # The linker's sysroot makes the absolute paths in its libc.so and
+    # libpthread.so scripts resolve inside it (the compiler's would make
+    # clang look for GCC's runtime there too); the -L directories come
+    # before the compiler's own, which lead to the build machine's glibc.
+    # Before glibc 2.34 the thread functions live in libpthread, hence
+    # -pthread.
     target_link_options(${target} PRIVATE
-      --sysroot=${CORVANE_GLIBC_SYSROOT}
+      LINKER:--sysroot=${CORVANE_GLIBC_SYSROOT}
       -L${CORVANE_GLIBC_SYSROOT}/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}
       -L${CORVANE_GLIBC_SYSROOT}/lib/${CMAKE_LIBRARY_ARCHITECTURE}
       -pthread)

@@ -2,11 +2,11 @@
 // modules linked against that glibc (CORVANE_GLIBC_SYSROOT): the runtime in
 // the toolchain, and its headers, were made for a new glibc, and these are
 // the symbols they take from there (std::condition_variable's timed waits
-// among them, inlined into the module's own code). Each is defined here, hidden like everything in the
-// module and kept local by its version script, so the module binds to its
-// own copy and the loader never looks for glibc's.
-// Linked only in that configuration; a module linked against the build
-// machine's own glibc takes glibc's.
+// among them, inlined into the module's own code). Each is defined here,
+// hidden like everything in the module and kept local by its version
+// script, so the module binds to its own copy and the loader never looks
+// for glibc's. Linked only in that configuration; a module linked against
+// the build machine's own glibc takes glibc's.
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -90,7 +90,7 @@ std::uint32_t arc4random() noexcept {
 }
 
 // glibc 2.25; std::random_device reads it.
-int getentropy(void* buffer, std::size_t size) noexcept {
+int getentropy(void* buffer, std::size_t size) {
   if (size > 256) {
     errno = EIO;
     return -1;
@@ -108,7 +108,7 @@ int getentropy(void* buffer, std::size_t size) noexcept {
 // pthread_cond_timedwait. A jump of the real-time clock during the wait
 // moves its end: the waits it serves recheck their condition anyway.
 int pthread_cond_clockwait(pthread_cond_t* condition, pthread_mutex_t* mutex, clockid_t clock,
-                           const timespec* deadline) noexcept {
+                           const timespec* deadline) {
   if (clock == CLOCK_REALTIME) {
     return pthread_cond_timedwait(condition, mutex, deadline);
   }
@@ -117,16 +117,16 @@ int pthread_cond_clockwait(pthread_cond_t* condition, pthread_mutex_t* mutex, cl
   if (clock_gettime(clock, &now_on_clock) != 0 || clock_gettime(CLOCK_REALTIME, &now_real) != 0) {
     return EINVAL;
   }
-  constexpr long kNanosecondsPerSecond = 1'000'000'000;
+  constexpr long nanoseconds_per_second = 1'000'000'000;
   timespec real_deadline{};
   real_deadline.tv_sec = now_real.tv_sec + (deadline->tv_sec - now_on_clock.tv_sec);
   long nanoseconds = now_real.tv_nsec + (deadline->tv_nsec - now_on_clock.tv_nsec);
   while (nanoseconds < 0) {
-    nanoseconds += kNanosecondsPerSecond;
+    nanoseconds += nanoseconds_per_second;
     --real_deadline.tv_sec;
   }
-  while (nanoseconds >= kNanosecondsPerSecond) {
-    nanoseconds -= kNanosecondsPerSecond;
+  while (nanoseconds >= nanoseconds_per_second) {
+    nanoseconds -= nanoseconds_per_second;
     ++real_deadline.tv_sec;
   }
   real_deadline.tv_nsec = nanoseconds;
