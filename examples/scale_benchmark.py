@@ -5,8 +5,10 @@ or on several, in a local process pool and on a local Dask cluster.
     python3.14 examples/scale_benchmark.py [--size-mib 200] [--workers 2]
                                            [--repeat 3] [--json PATH]
 
-Generates the corpus (once; it is kept in --corpus, under /tmp by default,
-and reused while its parameters match), reads it once so that every run
+Generates the corpus (once; it is kept in --corpus, build-scale-corpus/ in
+the work tree by default, where the host's shell sees it too, and reused
+while its parameters match; the summary names the folder, to delete when
+done), reads it once so that every run
 finds it in the page cache, then times `paragraph_ranking.rank_files` over
 the whole corpus in four ways, taking turns (each round starting with the
 next way), best of --repeat runs each:
@@ -157,7 +159,9 @@ def build_parser() -> argparse.ArgumentParser:
                         help="number of corpus files (default %(default)s)")
     parser.add_argument("--seed", type=int, default=2026,
                         help="seed of the corpus generator (default %(default)s)")
-    parser.add_argument("--corpus", default="/tmp/corvane-scale-corpus", metavar="DIR",
+    parser.add_argument("--corpus", metavar="DIR",
+                        default=os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                             "build-scale-corpus"),
                         help="where the corpus is kept and reused (default %(default)s)")
     parser.add_argument("--workers", type=positive_int, default=2, metavar="N",
                         help="threads of the threaded run, processes of the pool "
@@ -228,7 +232,8 @@ def main(argv: list[str]) -> int:
                                 for k, v in seconds.items()},
         "baseline_ratio": baselines,
     }
-    print(f"corpus: {size:.1f} MiB in {len(paths)} files; {workers} workers; "
+    print(f"corpus: {size:.1f} MiB in {len(paths)} files, kept in {arguments.corpus} for the next run; "
+          f"{workers} workers; "
           f"best of {repeat}; load average {load_before:.2f} before, "
           f"{figures['load_average_after']:.2f} after")
     for way, label in (("in_process", "in process"), ("threads", f"{workers} threads"),

@@ -8,6 +8,14 @@ import textwrap
 
 import pytest
 
+# The tests start interpreters in other folders too: a relative entry of
+# PYTHONPATH (PYTHONPATH=build/python) is made absolute for them, as it
+# reads from the folder the tests were started in.
+if os.environ.get("PYTHONPATH"):
+    os.environ["PYTHONPATH"] = os.pathsep.join(
+        os.path.abspath(entry) if entry else entry
+        for entry in os.environ["PYTHONPATH"].split(os.pathsep))
+
 
 def _no_core_dump():
     # Abort tests end processes by SIGABRT on purpose; no core files.

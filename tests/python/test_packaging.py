@@ -1,11 +1,12 @@
 """The distributions as users get them: tools/dist makes the sdist from the
-files git tracks and a manylinux wheel for this interpreter from that sdist;
-the wheel needs only the C library, carries the licence, installs into a
-fresh environment, imports and scores there, and is typed for type
-checkers."""
+files git tracks and a manylinux wheel for this interpreter from that sdist
+(offline, without node and git); the wheel needs only glibc at its tag's
+version and libgcc_s, carries the licence, installs into a fresh
+environment, imports and scores there, and is typed for type checkers."""
 
 import os
 import pathlib
+import platform
 import re
 import subprocess
 import sys
@@ -20,8 +21,22 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 # The wheel's interpreter and ABI tags: cp314-cp314, cp315-cp315, cp314-cp314d.
 PYTHON_TAG = f"cp{sys.version_info.major}{sys.version_info.minor}"
 ABI_TAG = PYTHON_TAG + sys.abiflags
+ARCH = platform.machine()
+# The newest glibc a wheel may need: manylinux_2_28 covers RHEL 8 and its
+# rebuilds, Debian 11, Ubuntu 20.04 and newer.
+GLIBC_FLOOR = (2, 28)
 
 pytestmark = pytest.mark.timeout(900)
+
+
+class _AnySize:
+    """Equal to a size as du -h prints one (467K, 1.2M)."""
+
+    def __eq__(self, other):
+        return re.fullmatch(r"\d+(\.\d+)?[KMG]?", other) is not None
+
+
+ANY_SIZE = _AnySize()
 
 
 def clean_env():
@@ -36,23 +51,33 @@ def run(*args, cwd=None, **extra_env):
                           text=True)
 
 
+# What an earlier run left in the output folder: another interpreter's
+# wheel, which stays, and this interpreter's of another tag, which the new
+# one replaces.
+OTHER_INTERPRETERS_WHEEL = f"corvane-0.1.0-cp399-cp399-manylinux_2_17_{ARCH}.whl"
+STALE_WHEEL = f"corvane-0.1.0-{PYTHON_TAG}-{ABI_TAG}-manylinux_2_38_{ARCH}.whl"
+
+
 @pytest.fixture(scope="module")
 def dist(tmp_path_factory):
-    """tools/dist's sdist and this interpreter's wheel."""
+    """tools/dist's sdist and this interpreter's wheel for this machine,
+    and what tools/dist said."""
     out = tmp_path_factory.mktemp("dist")
-    made = run(str(ROOT / "tools" / "dist"), "--python", sys.executable, "--out", str(out),
-               cwd=ROOT, CORVANE_DIST_BUILD_DIR=str(tmp_path_factory.mktemp("dist-build")))
+    for name in (OTHER_INTERPRETERS_WHEEL, STALE_WHEEL):
+        (out / name).write_bytes(b"")
+    made = run(str(ROOT / "tools" / "dist"), "--python", sys.executable, "--arch", ARCH,
+               "--out", str(out), cwd=ROOT,
+               CORVANE_DIST_BUILD_DIR=str(tmp_path_factory.mktemp("dist-build")))
     assert made.returncode == 0, made.stdout + made.stderr
     (sdist,) = out.glob("corvane-*.tar.gz")
-    (wheel,) = out.glob(f"corvane-*-{PYTHON_TAG}-{ABI_TAG}-manylinux_*.whl")
-    assert made.stdout.split() == [str(sdist), str(wheel)]
-    return sdist, wheel
+    (wheel,) = out.glob(f"corvane-*-{PYTHON_TAG}-{ABI_TAG}-*manylinux*_{ARCH}.whl")
+    return sdist, wheel, made
 
 
 @pytest.fixture(scope="module")
 def installed(dist, tmp_path_factory):
     """A fresh virtual environment with the wheel installed."""
-    _, wheel = dist
+    _, wheel, _ = dist
     venv = tmp_path_factory.mktemp("venv") / "venv"
     made = run(sys.executable, "-m", "venv", "--system-site-packages", "--without-pip", str(venv))
     assert made.returncode == 0, made.stderr
@@ -68,7 +93,7 @@ MODULES = {"_corvane": f"_corvane{EXT_SUFFIX}", "_native": f"corvane/_native{EXT
 
 @pytest.fixture(scope="module", params=sorted(MODULES))
 def module_file(request, dist, tmp_path_factory):
-    _, wheel = dist
+    _, wheel, _ = dist
     target = tmp_path_factory.mktemp("module") / MODULES[request.param].rsplit("/", 1)[-1]
     target.write_bytes(zipfile.ZipFile(wheel).read(MODULES[request.param]))
     return request.param, target
@@ -79,6 +104,7 @@ def module_file(request, dist, tmp_path_factory):
     ("build", ["--no-example", "extra"]),
     ("dist", ["--bogus"]),
     ("dist", ["--python"]),
+    ("dist", ["--arch", "sparc"]),
 ])
 def test_commands_refuse_what_they_do_not_know(command, args):
     # Checked before anything is built or provisioned.
@@ -87,8 +113,18 @@ def test_commands_refuse_what_they_do_not_know(command, args):
     assert done.stdout == "" and f"usage: tools/{command} " in done.stderr
 
 
+def test_dist_names_each_file_with_its_tag_and_size_and_keeps_other_wheels(dist):
+    sdist, wheel, made = dist
+    platform_tags = wheel.name.removesuffix(".whl").split("-")[-1]
+    assert [line.split("  ") for line in made.stdout.splitlines()] == [
+        [str(sdist), "sdist", ANY_SIZE], [str(wheel), platform_tags, ANY_SIZE]]
+    assert (wheel.parent / OTHER_INTERPRETERS_WHEEL).exists()
+    assert not (wheel.parent / STALE_WHEEL).exists()
+    assert f"removing {wheel.parent / STALE_WHEEL}" in made.stderr
+
+
 def test_sdist_holds_the_tracked_files_and_nothing_else(dist):
-    sdist, _ = dist
+    sdist, _, _ = dist
     tracked = run("git", "ls-files", "-z", cwd=ROOT)
     assert tracked.returncode == 0, tracked.stderr
     expected = {name for name in tracked.stdout.split("\0") if name and (ROOT / name).exists()}
@@ -101,7 +137,7 @@ def test_sdist_holds_the_tracked_files_and_nothing_else(dist):
 
 
 def test_wheel_holds_the_module_its_stubs_and_the_licence(dist):
-    _, wheel = dist
+    _, wheel, _ = dist
     archive = zipfile.ZipFile(wheel)
     names = archive.namelist()
     payload = sorted(n for n in names if ".dist-info/" not in n and not n.endswith("/"))
@@ -114,30 +150,56 @@ def test_wheel_holds_the_module_its_stubs_and_the_licence(dist):
     assert "Typing :: Stubs Only" not in metadata
 
 
-def test_auditwheel_finds_a_manylinux_wheel(dist):
-    _, wheel = dist
+def test_auditwheel_finds_a_manylinux_wheel_within_the_glibc_floor(dist):
+    _, wheel, _ = dist
     shown = run(sys.executable, "-m", "auditwheel", "show", str(wheel))
     assert shown.returncode == 0, shown.stdout + shown.stderr
     # auditwheel wraps its text at varying places.
     found = re.search(r'consistent\s+with\s+the\s+following\s+platform\s+tag:\s+'
-                      r'"(manylinux_2_\d+_x86_64)"', shown.stdout)
+                      rf'"manylinux_(\d+)_(\d+)_{ARCH}"', shown.stdout)
     assert found, shown.stdout
-    assert wheel.name.endswith(f"-{found.group(1)}.whl")
+    assert (int(found.group(1)), int(found.group(2))) <= GLIBC_FLOOR
+    tag = f"manylinux_{found.group(1)}_{found.group(2)}_{ARCH}"
+    assert tag in wheel.name.removesuffix(".whl").split("-")[-1].split(".")
 
 
-def test_module_needs_the_c_library_alone(module_file):
-    # The C++ and GCC runtimes are inside each module: what it needs from
-    # the system are the C library and the dynamic loader, and only glibc's
-    # symbol versions.
+# What a module may need from the system: glibc (libpthread is part of it
+# before 2.34) and its unwinder libgcc_s, which every manylinux policy
+# allows.
+SYSTEM_LIBRARIES = {"libc.so.6", "libm.so.6", "libpthread.so.0", "libgcc_s.so.1",
+                    "ld-linux-x86-64.so.2", "ld-linux-aarch64.so.1"}
+
+
+def test_module_needs_glibc_and_libgcc_s_alone(module_file):
+    # The C++ runtime is inside each module: what it needs from the system
+    # are glibc's and libgcc_s's versioned symbols, glibc's no newer than
+    # the floor.
     name, module_file = module_file
     listing = run("objdump", "-p", str(module_file))
     assert listing.returncode == 0, listing.stderr
     needed = re.findall(r"^\s*NEEDED\s+(\S+)", listing.stdout, re.MULTILINE)
-    assert set(needed) <= {"libc.so.6", "libm.so.6", "ld-linux-x86-64.so.2"}, needed
+    assert set(needed) <= SYSTEM_LIBRARIES, needed
     versions = re.findall(r"^\s*0x[0-9a-f]+ 0x[0-9a-f]+ \d+ (\S+)$", listing.stdout, re.MULTILINE)
-    assert versions and all(v.startswith("GLIBC_") for v in versions), versions
+    assert versions and all(v.startswith(("GLIBC_", "GCC_")) for v in versions), versions
+    glibc = [tuple(map(int, v.removeprefix("GLIBC_").split(".")[:2]))
+             for v in versions if v.startswith("GLIBC_2.")]
+    assert max(glibc) <= GLIBC_FLOOR, versions
     exported = run("nm", "-D", "--defined-only", str(module_file))
     assert [line.split()[-1] for line in exported.stdout.splitlines()] == [f"PyInit_{name}"]
+
+
+def test_module_leaves_no_unversioned_symbol_but_the_interpreters(module_file):
+    # A symbol without a version would be looked up wherever the loader
+    # finds one, and a module linked against an older glibc could then
+    # import only where a newer one happens to have it: the interpreter's
+    # own symbols, and weak ones, are the only unversioned references.
+    _, module_file = module_file
+    table = run("objdump", "-T", str(module_file))
+    assert table.returncode == 0, table.stderr
+    unversioned = [fields[-1] for fields in map(str.split, table.stdout.splitlines())
+                   if "*UND*" in fields and fields[1] != "w" and not fields[-2].startswith("(")
+                   and not fields[-1].startswith(("Py", "_Py"))]
+    assert unversioned == []
 
 
 def test_installed_module_imports_from_the_environment_and_scores(installed):
