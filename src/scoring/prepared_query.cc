@@ -5,6 +5,7 @@
 #include "scoring/short_input_score.h"
 #include "scoring/short_units_score.h"
 #include "scoring/transcode/fixed_width_text.h"
+#include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {
 namespace {

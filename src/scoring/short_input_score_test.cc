@@ -14,6 +14,7 @@
 #include "scoring/short_units_score.h"
 #include "scoring/testing/levels.h"
 #include "scoring/testing/testing.h"
+#include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {

@@ -3,22 +3,11 @@
 #include <cstdint>
 
 #include "scoring/arch/kernel_table.h"
-#include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/final_sigma.h"
 #include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {
-
-std::size_t decode_code_points(std::string_view text, char32_t* out) noexcept {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const Decoded d = decode_at(text, i);
-    out[count++] = d.code_point;
-    i += d.length;
-  }
-  return count;
-}
 
 std::optional<ShortWordHits> short_units_prepared_hits(
     const FixedWidthText& text, std::span<const std::u32string_view> words) noexcept {
@@ -28,9 +17,6 @@ std::optional<ShortWordHits> short_units_prepared_hits(
 }
 
 namespace {
-
-constexpr char32_t kDottedCapitalI = 0x0130;  // lowercases to U+0069 U+0307
-constexpr char32_t kCapitalSigma = 0x03A3;
 
 // The words of a query of at most kShortInputUnits code points, each
 // lowercased by itself by the full rules straight from code points: the
@@ -55,14 +41,11 @@ struct QueryWords {
       char32_t* out = lowered + used;
       std::size_t n = 0;
       for (std::size_t j = 0; j < size; ++j) {
-        const char32_t c = word[j];
-        if (c == kDottedCapitalI) {
+        if (word[j] == kDottedCapitalI) {
           out[n++] = U'i';
           out[n++] = 0x0307;
-        } else if (c == kCapitalSigma) {
-          out[n++] = sigma_ends_word(word, size, j) ? 0x03C2 : 0x03C3;
         } else {
-          out[n++] = simple_lowercase(c);
+          out[n++] = lowercase_at(word, size, j);
         }
       }
       words[count++] = std::u32string_view(out, n);

@@ -52,8 +52,4 @@ std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
 std::optional<ShortWordHits> short_units_prepared_hits(
     const FixedWidthText& text, std::span<const std::u32string_view> words) noexcept;
 
-// The code points of well-formed UTF-8 `text` into `out`, which holds
-// text.size() of them; gives how many.
-std::size_t decode_code_points(std::string_view text, char32_t* out) noexcept;
-
 }  // namespace corvane::scoring

@@ -9,7 +9,8 @@
 // cased comes first. A code point with both properties counts as
 // case-ignorable. Only `text` is read, and only input, never output.
 // Internal linkage, so that vector code built for another instruction set
-// can include it.
+// can include it. `lowercase_at(units, length, j)` lowercases one code
+// point in its context by these rules, for every code point but U+0130.
 // Complexity: O(length of the case-ignorable runs next to the sigma); over a
 // whole text each such run is read at most twice (by the sigma before it and
 // the one after it), so the conversion stays linear.
@@ -23,6 +24,11 @@
 
 namespace corvane::scoring {
 namespace {
+
+inline constexpr char32_t kCapitalSigma = 0x03A3;
+// The one code point whose full lowercase form (U+0069 U+0307) differs
+// from its simple one.
+inline constexpr char32_t kDottedCapitalI = 0x0130;
 
 // The rule itself, over the code points on either side of the sigma:
 // `before()` and `after()` give the next one going away from it on their
@@ -75,6 +81,16 @@ bool sigma_ends_word(const Unit* units, std::size_t length, std::size_t at) noex
   return final_sigma_rule(
       [&] { return before == 0 ? kNoCodePoint : char32_t{units[--before]}; },
       [&] { return after >= length ? kNoCodePoint : char32_t{units[after++]}; });
+}
+
+// Code point j of `units` lowercased by the full rules, for any but
+// U+0130: by its simple mapping, a capital sigma by Final_Sigma over
+// `units`.
+template <class Unit>
+char32_t lowercase_at(const Unit* units, std::size_t length, std::size_t j) noexcept {
+  const char32_t c = units[j];
+  if (c != kCapitalSigma) return simple_lowercase(c);
+  return sigma_ends_word(units, length, j) ? 0x03C2 : 0x03C3;
 }
 
 }  // namespace

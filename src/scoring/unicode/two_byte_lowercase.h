@@ -27,8 +27,6 @@ struct TwoBytes {
   unsigned char second;
 };
 
-inline constexpr char32_t kCapitalSigma = 0x03A3;
-
 inline TwoBytes lower_two_byte_sequence(std::string_view text, std::size_t at) noexcept {
   const auto* in = reinterpret_cast<const unsigned char*>(text.data()) + at;
   const char32_t cp = (char32_t{in[0] & 0x1Fu} << 6) | (in[1] & 0x3Fu);

@@ -4,6 +4,7 @@
 // scoring core's text invariant); nothing here validates it. `decode_at`
 // reads the code point that starts at byte `i`; `decode_before` the one that
 // ends just before byte `i`. Both give the code point and its byte length.
+// `decode_code_points` decodes a whole text.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +39,18 @@ constexpr Decoded decode_before(std::string_view text, std::size_t i) noexcept {
   std::size_t start = i - 1;
   while ((static_cast<unsigned char>(text[start]) & 0xC0u) == 0x80u) --start;
   return decode_at(text, start);
+}
+
+// The code points of `text` into `out`, which holds text.size() of them;
+// gives how many.
+constexpr std::size_t decode_code_points(std::string_view text, char32_t* out) noexcept {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const Decoded d = decode_at(text, i);
+    out[count++] = d.code_point;
+    i += d.length;
+  }
+  return count;
 }
 
 // Appends the UTF-8 form of `cp` at `out` and returns the end.

@@ -54,9 +54,6 @@ struct ShortUnits {
   using Scorer = ShortInput<V>;
   static_assert(kShortInputUnits <= 64 && kShortInputUnits <= kShortInputBytes);
 
-  static constexpr char32_t kDottedCapitalI = 0x0130;  // lowercases to U+0069 U+0307
-  static constexpr char32_t kCapitalSigma = 0x03A3;
-
   struct Planes {
     alignas(64) unsigned char bytes[3][kShortInputUnits];
     std::size_t length;
@@ -68,9 +65,7 @@ struct ShortUnits {
   static bool patch(const Unit* units, std::size_t length, std::size_t j, Planes& out) noexcept {
     const char32_t c = units[j];
     if (c - 0xD800 < 0x800 || c == kDottedCapitalI) return false;
-    const char32_t lower = c == kCapitalSigma
-                               ? (sigma_ends_word(units, length, j) ? char32_t{0x03C2} : 0x03C3)
-                               : simple_lowercase(c);
+    const char32_t lower = lowercase_at(units, length, j);
     out.bytes[0][j] = static_cast<unsigned char>(lower);
     if constexpr (sizeof(Unit) > 1) out.bytes[1][j] = static_cast<unsigned char>(lower >> 8);
     return true;
