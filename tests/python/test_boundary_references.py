@@ -15,6 +15,7 @@ pytestmark = pytest.mark.skipif(not hasattr(sys, "gettotalrefcount"),
 
 PANIC = probe.panic_type()
 REPEATS = 400
+ROUNDS = 3
 
 
 def _raised(exc):
@@ -79,13 +80,17 @@ def test_path_keeps_reference_counts_balanced(monkeypatch, capfd, path):
 
     for _ in range(100):  # warms the interpreter's own caches
         once()
-    gc.collect()  # exceptions with tracebacks form cycles
-    before = sys.gettotalrefcount()
-    for _ in range(REPEATS):
-        once()
-    gc.collect()
-    drift = sys.gettotalrefcount() - before
+    # Some of those caches keep growing for a few hundred calls more (a
+    # first round has shown 134), so the drift is measured in rounds and a
+    # leak is drift in every one of them.
+    drifts = []
+    for _ in range(ROUNDS):
+        gc.collect()  # exceptions with tracebacks form cycles
+        before = sys.gettotalrefcount()
+        for _ in range(REPEATS):
+            once()
+        gc.collect()
+        drifts.append(sys.gettotalrefcount() - before)
     capfd.readouterr()
-    # One reference per repetition would show as REPEATS; the interpreter's
-    # own caches settle at far less.
-    assert abs(drift) < REPEATS // 4, drift
+    # One reference per repetition would show as REPEATS in every round.
+    assert min(map(abs, drifts)) < REPEATS // 4, drifts
