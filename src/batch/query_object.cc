@@ -9,6 +9,7 @@
 #include "batch/batch_run.h"
 #include "batch/keyword_arguments.h"
 #include "batch/module_state.h"
+#include "batch/score_floats.h"
 #include "batch/text_batch.h"
 #include "boundary/errors/py_err.h"
 #include "boundary/faults/null_result.h"
@@ -176,9 +177,10 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
         // One list of results, filled as rounds end.
         OwnedRef results = check_new(PyList_New(static_cast<Py_ssize_t>(texts->size())));
         const scoring::PreparedQuery* const queries[] = {as_query(self)->prepared};
+        ScoreFloats floats(queries[0]->word_count());
         auto scored = score_batch(
             queries, *texts, *workers, [&](std::size_t index, std::span<const float> scores) {
-              PyObject* value = PyFloat_FromDouble(static_cast<double>(scores[0]));
+              PyObject* value = floats.get(scores[0]);
               if (value == nullptr) return false;
               PyList_SET_ITEM(results.get(), static_cast<Py_ssize_t>(index), value);
               return true;

@@ -50,6 +50,9 @@ QUERIES = {
     "greek": script_query("greek", script_text("greek", 100 * 1024)),
     "chinese": script_query("chinese", script_text("chinese", 100 * 1024)) + " a e",
     "adversarial": adversarial_cases()[0][2] + " aaa",
+    # The most words whose scores a batch shares as float objects, and one more.
+    "64-words": " ".join(text_of(1, 40000).split()[:64]),
+    "65-words": " ".join(text_of(1, 40000).split()[:65]),
 }
 
 
