@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -12,14 +13,17 @@
 #include "base/allocation.h"
 
 namespace corvane::detail {
-namespace {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
 
 struct Range {
   std::size_t begin = 0;
   std::size_t end = 0;
 };
+
+}  // namespace
 
 // What the threads of one call share. It lives on the caller's stack and
 // outlives every thread that sees it: they are all joined before it goes.
@@ -54,15 +58,11 @@ class SharedLoop {
     helper_done_.notify_one();
   }
 
-  // Counts a helper before its thread starts, so that the caller waits for
-  // it however soon it ends; `helper_not_started` takes it back.
+  // Counts a helper before it is woken for the loop, so that the caller
+  // waits for it however soon it ends.
   void helper_starting() {
     const std::lock_guard lock(mutex_);
     ++helpers_running_;
-  }
-  void helper_not_started() {
-    const std::lock_guard lock(mutex_);
-    --helpers_running_;
   }
 
   // Waits for every helper to finish its ranges, polling at least every
@@ -80,6 +80,12 @@ class SharedLoop {
       poll(last_poll);
       lock.lock();
     }
+  }
+
+  // Waits for every helper to finish its ranges, polling nothing.
+  void wait_for_helpers_unpolled() noexcept {
+    std::unique_lock lock(mutex_);
+    helper_done_.wait(lock, [this] { return helpers_running_ == 0; });
   }
 
   // The caller's prologue, if any; an exception stops the loop.
@@ -156,55 +162,121 @@ class SharedLoop {
   std::size_t helpers_running_ = 0;  // guarded by mutex_
 };
 
-// The helper threads of one call; leaving its scope on any path stops the
-// loop and joins every one.
-class Helpers {
- public:
-  explicit Helpers(SharedLoop& loop) noexcept : loop_(loop) {}
-  Helpers(const Helpers&) = delete;
-  Helpers& operator=(const Helpers&) = delete;
-  ~Helpers() {
-    loop_.halt();
-    for (std::thread& thread : threads_) thread.join();
-  }
+// The team's helpers and what they share with the caller. A helper waits
+// for a new loop (a new generation), runs its ranges when it is among the
+// loop's helpers, and waits again, until the team ends.
+struct LoopTeamState {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::uint64_t generation = 0;  // guarded by mutex
+  SharedLoop* loop = nullptr;    // the current loop; guarded by mutex
+  std::size_t loop_helpers = 0;  // how many helpers it takes; guarded
+  bool ending = false;           // guarded by mutex
+  Vector<std::thread> threads;   // the caller's only
 
-  // Starts up to `wanted` helpers; the loop goes on with fewer when the
-  // system refuses one.
-  void start(std::size_t wanted) {
-    for (std::size_t i = 0; i < wanted; ++i) {
-      loop_.helper_starting();
-      try {
-        threads_.emplace_back([&loop = loop_] { loop.help(); });
-      } catch (const std::system_error&) {
-        loop_.helper_not_started();
-        return;
-      } catch (const std::bad_alloc&) {
-        loop_.helper_not_started();
-        return;
+  void serve(std::size_t index) noexcept {
+    std::uint64_t seen = 0;
+    for (;;) {
+      SharedLoop* loop = nullptr;
+      {
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [&] { return ending || generation != seen; });
+        if (ending) return;
+        seen = generation;
+        if (index < loop_helpers) loop = this->loop;
       }
+      // The caller waits for this helper before the loop ends, so the loop
+      // outlives its ranges here.
+      if (loop != nullptr) loop->help();
     }
   }
 
+  // Starts helpers until there are `wanted`, or the system refuses one;
+  // gives how many there are.
+  std::size_t grow_to(std::size_t wanted) noexcept {
+    while (threads.size() < wanted) {
+      try {
+        threads.emplace_back([this, index = threads.size()] { serve(index); });
+      } catch (const std::system_error&) {
+        break;
+      } catch (const std::bad_alloc&) {
+        break;
+      }
+    }
+    return threads.size();
+  }
+};
+
+namespace {
+
+// Counts the loop's helpers before they are woken, so that the caller
+// waits for every one, and on leaving waits for them on any path.
+class LoopInTeam {
+ public:
+  LoopInTeam(LoopTeamState& team, SharedLoop& loop, std::size_t helpers) noexcept
+      : team_(team), loop_(loop) {
+    for (std::size_t i = 0; i < helpers; ++i) loop_.helper_starting();
+    {
+      const std::lock_guard lock(team_.mutex);
+      team_.loop = &loop_;
+      team_.loop_helpers = helpers;
+      ++team_.generation;
+    }
+    team_.wake.notify_all();
+  }
+  LoopInTeam(const LoopInTeam&) = delete;
+  LoopInTeam& operator=(const LoopInTeam&) = delete;
+  ~LoopInTeam() {
+    loop_.halt();
+    loop_.wait_for_helpers_unpolled();
+    const std::lock_guard lock(team_.mutex);
+    team_.loop = nullptr;
+    team_.loop_helpers = 0;
+  }
+
  private:
+  LoopTeamState& team_;
   SharedLoop& loop_;
-  Vector<std::thread> threads_;
 };
 
 }  // namespace
 
-ParallelOutcome run_range_job(std::size_t count, std::size_t threads, const RangeJob& job) {
+}  // namespace corvane::detail
+
+namespace corvane {
+
+LoopTeam::LoopTeam() : state_(std::make_unique<detail::LoopTeamState>()) {}
+
+LoopTeam::~LoopTeam() {
+  {
+    const std::lock_guard lock(state_->mutex);
+    state_->ending = true;
+  }
+  state_->wake.notify_all();
+  for (std::thread& thread : state_->threads) thread.join();
+}
+
+ParallelOutcome LoopTeam::run(std::size_t count, std::size_t threads, const detail::RangeJob& job) {
   if (count == 0 && job.prologue == nullptr) return ParallelOutcome::Completed;
   threads = std::clamp<std::size_t>(threads, 1, count == 0 ? 1 : count);
-  SharedLoop loop(count, threads, job);
+  const std::size_t helpers = std::min(threads - 1, state_->grow_to(threads - 1));
+  detail::SharedLoop loop(count, helpers + 1, job);
   {
-    Helpers helpers(loop);
-    helpers.start(threads - 1);
+    detail::LoopInTeam in_team(*state_, loop, helpers);
     loop.prologue();
-    Clock::time_point last_poll = Clock::now();
+    detail::Clock::time_point last_poll = detail::Clock::now();
     loop.run_ranges(job.poll != nullptr ? &last_poll : nullptr);
     loop.wait_for_helpers(last_poll);
   }
   return loop.finish();
 }
 
-}  // namespace corvane::detail
+namespace detail {
+
+ParallelOutcome run_range_job(std::size_t count, std::size_t threads, const RangeJob& job) {
+  LoopTeam team;
+  return team.run(count, threads, job);
+}
+
+}  // namespace detail
+}  // namespace corvane

@@ -97,6 +97,8 @@ struct RangeJob {
 
 ParallelOutcome run_range_job(std::size_t count, std::size_t threads, const RangeJob& job);
 
+struct LoopTeamState;
+
 template <class T>
 void* erase(T& object) noexcept {
   return const_cast<void*>(static_cast<const void*>(std::addressof(object)));
@@ -124,6 +126,41 @@ void run_prologue(void* prologue) {
 }
 
 }  // namespace detail
+
+// Threads for several loops in turn, such as the rounds of a batch: a
+// helper starts when a loop first needs it and waits between loops until
+// the team ends, so that each thread is started once, not once a loop.
+// `parallel_for` runs one loop as the free function does, with the team's
+// helpers (starting more when a loop wants more; fewer when the system
+// refuses one), from one calling thread at a time. The team's end joins
+// every helper; no thread outlives it.
+class LoopTeam {
+ public:
+  LoopTeam();
+  LoopTeam(const LoopTeam&) = delete;
+  LoopTeam& operator=(const LoopTeam&) = delete;
+  ~LoopTeam();
+
+  template <class Work, class Poll, class Prologue>
+    requires RangeWork<std::remove_reference_t<Work>> && LoopPoll<std::remove_reference_t<Poll>> &&
+             std::is_invocable_v<std::remove_reference_t<Prologue>&>
+  [[nodiscard]] ParallelOutcome parallel_for(std::size_t count, std::size_t threads, Work&& work,
+                                             Poll&& poll, Prologue&& prologue) {
+    using WorkType = std::remove_reference_t<Work>;
+    using PollType = std::remove_reference_t<Poll>;
+    using PrologueType = std::remove_reference_t<Prologue>;
+    const detail::RangeJob job{detail::erase(work),     &detail::run_range<WorkType>,
+                               detail::erase(poll),     &detail::run_poll<PollType>,
+                               detail::erase(prologue), &detail::run_prologue<PrologueType>};
+    return run(count, threads, job);
+  }
+
+ private:
+  friend ParallelOutcome detail::run_range_job(std::size_t, std::size_t, const detail::RangeJob&);
+  ParallelOutcome run(std::size_t count, std::size_t threads, const detail::RangeJob& job);
+
+  std::unique_ptr<detail::LoopTeamState> state_;
+};
 
 template <class Work, class Poll>
   requires RangeWork<std::remove_reference_t<Work>> && LoopPoll<std::remove_reference_t<Poll>>

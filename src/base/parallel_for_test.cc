@@ -484,6 +484,37 @@ TEST(ParallelFor, RunsThePrologueOnceOnTheCallerWhileTheOthersWork) {
   }
 }
 
+// A team's loops in turn cover their indices on the threads the team
+// started once: a fault ends only its own loop.
+TEST(LoopTeam, RunsLoopsInTurnOnTheSameThreads) {
+  LoopTeam team;
+  std::set<std::thread::id> seen;
+  for (int loop = 0; loop < 20; ++loop) {
+    constexpr std::size_t count = 3000;
+    Tally tally(count);
+    const bool fault = loop == 7;
+    const auto run = [&] {
+      return team.parallel_for(
+          count, 1 + loop % 3,
+          [&](std::size_t begin, std::size_t end) {
+            if (fault && begin > count / 2) throw std::runtime_error("fault");
+            tally.add(begin, end);
+            return true;
+          },
+          [] { return true; }, [] {});
+    };
+    if (fault) {
+      EXPECT_THROW(static_cast<void>(run()), std::runtime_error);
+      continue;
+    }
+    EXPECT_EQ(run(), ParallelOutcome::Completed) << loop;
+    EXPECT_EQ(tally.first_wrong(false), count) << loop;
+    seen.merge(tally.threads());
+  }
+  // The caller and at most two helpers.
+  EXPECT_LE(seen.size(), 3u);
+}
+
 TEST(UsableCpuCount, CountsTheAffinityMask) {
   cpu_set_t mask;
   CPU_ZERO(&mask);

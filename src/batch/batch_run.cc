@@ -119,6 +119,14 @@ std::size_t text_bytes(const scoring::ScoreText& text) noexcept {
   return std::get<std::string_view>(text).size();
 }
 
+const void* text_start(const scoring::ScoreText& text) noexcept {
+  if (const auto* units = std::get_if<scoring::FixedWidthText>(&text)) return units->data;
+  return std::get<std::string_view>(text).data();
+}
+
+// How far ahead of its text a scoring thread asks for the next texts' bytes.
+constexpr std::size_t kTextsAhead = 8;
+
 // Reads the forms of texts [base, base + count) into `round`, attached;
 // the first that is not a `str` ends the reading.
 void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Round& round) {
@@ -170,6 +178,9 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
     }
   };
   if (n == 0) return {};
+  // The threads of every round: each started once, when a round first
+  // needs it.
+  LoopTeam team;
   read_round(texts, 0, std::min(size, n), rounds[0]);
   for (std::size_t k = 0;; ++k) {
     Round& round = rounds[k % 2];
@@ -214,6 +225,10 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
               }
             }
           }
+          // A text read on the calling thread is in its cache, not in this
+          // thread's: asked for a few texts ahead, it is here when needed.
+          if (i + kTextsAhead < round.readable)
+            __builtin_prefetch(text_start(round.views[i + kTextsAhead]));
           const auto scored = queries[q == 1 ? 0 : pair % q]->score(round.views[i]);
           if (scored) {
             round.scores[pair] = *scored;
@@ -235,7 +250,7 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
           if (next && taken_ok) read_round(texts, next_base, std::min(size, n - next_base), other);
         });
       };
-      static_cast<void>(parallel_for(round.readable * q, threads, work, poll, prologue));
+      static_cast<void>(team.parallel_for(round.readable * q, threads, work, poll, prologue));
     }
     if (interrupted || !taken_ok) return std::unexpected(fetch_pending());
     const std::size_t first_refused = std::min(refused.load(), round.readable);
