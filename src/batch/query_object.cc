@@ -172,21 +172,24 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
         }
         auto workers = workers_from(bound[1]);
         if (!workers) return std::unexpected(std::move(workers.error()));
-        auto texts = TextBatch::from(bound[0]);
+        // One list holds the texts and then, as each round ends, their
+        // scores in their place.
+        auto texts = TextBatch::in_new_list(bound[0]);
         if (!texts) return std::unexpected(std::move(texts.error()));
-        // One list of results, filled as rounds end.
-        OwnedRef results = check_new(PyList_New(static_cast<Py_ssize_t>(texts->size())));
         const scoring::PreparedQuery* const queries[] = {as_query(self)->prepared};
         ScoreFloats floats(queries[0]->word_count());
         auto scored = score_batch(
             queries, *texts, *workers, [&](std::size_t index, std::span<const float> scores) {
               PyObject* value = floats.get(scores[0]);
               if (value == nullptr) return false;
-              PyList_SET_ITEM(results.get(), static_cast<Py_ssize_t>(index), value);
+              // The text's round is scored: its reference goes.
+              PyObject* text = texts->at(index);
+              PyList_SET_ITEM(texts->slots(), static_cast<Py_ssize_t>(index), value);
+              Py_DECREF(text);
               return true;
             });
         if (!scored) return std::unexpected(std::move(scored.error()));
-        return results.release();
+        return Py_NewRef(texts->slots());
       },
       nullptr);
 }

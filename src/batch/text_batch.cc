@@ -47,4 +47,13 @@ std::expected<TextBatch, PyErr> TextBatch::from(PyObject* object, Keys keys) {
   return batch;
 }
 
+std::expected<TextBatch, PyErr> TextBatch::in_new_list(PyObject* object) {
+  TextBatch batch;
+  OwnedRef texts = OwnedRef::steal(PySequence_List(object));
+  if (!texts) return std::unexpected(fetch_pending());
+  batch.texts_ = std::move(texts);
+  batch.in_list_ = true;
+  return batch;
+}
+
 }  // namespace corvane::batch
