@@ -58,11 +58,11 @@ class SharedLoop {
     helper_done_.notify_one();
   }
 
-  // Counts a helper before it is woken for the loop, so that the caller
-  // waits for it however soon it ends.
-  void helper_starting() {
+  // Counts the helpers before they are woken for the loop, so that the
+  // caller waits for each however soon it ends.
+  void helpers_starting(std::size_t helpers) {
     const std::lock_guard lock(mutex_);
-    ++helpers_running_;
+    helpers_running_ += helpers;
   }
 
   // Waits for every helper to finish its ranges, polling at least every
@@ -215,7 +215,7 @@ class LoopInTeam {
  public:
   LoopInTeam(LoopTeamState& team, SharedLoop& loop, std::size_t helpers) noexcept
       : team_(team), loop_(loop) {
-    for (std::size_t i = 0; i < helpers; ++i) loop_.helper_starting();
+    loop_.helpers_starting(helpers);
     {
       const std::lock_guard lock(team_.mutex);
       team_.loop = &loop_;

@@ -125,6 +125,13 @@ void run_prologue(void* prologue) {
   std::invoke(*static_cast<Prologue*>(prologue));
 }
 
+// The job of a loop with a prologue.
+template <class Work, class Poll, class Prologue>
+RangeJob job_of(Work& work, Poll& poll, Prologue& prologue) noexcept {
+  return {erase(work),     &run_range<Work>, erase(poll),
+          &run_poll<Poll>, erase(prologue),  &run_prologue<Prologue>};
+}
+
 }  // namespace detail
 
 // Threads for several loops in turn, such as the rounds of a batch: a
@@ -146,13 +153,7 @@ class LoopTeam {
              std::is_invocable_v<std::remove_reference_t<Prologue>&>
   [[nodiscard]] ParallelOutcome parallel_for(std::size_t count, std::size_t threads, Work&& work,
                                              Poll&& poll, Prologue&& prologue) {
-    using WorkType = std::remove_reference_t<Work>;
-    using PollType = std::remove_reference_t<Poll>;
-    using PrologueType = std::remove_reference_t<Prologue>;
-    const detail::RangeJob job{detail::erase(work),     &detail::run_range<WorkType>,
-                               detail::erase(poll),     &detail::run_poll<PollType>,
-                               detail::erase(prologue), &detail::run_prologue<PrologueType>};
-    return run(count, threads, job);
+    return run(count, threads, detail::job_of(work, poll, prologue));
   }
 
  private:
@@ -179,13 +180,7 @@ template <class Work, class Poll, class Prologue>
            std::is_invocable_v<std::remove_reference_t<Prologue>&>
 [[nodiscard]] ParallelOutcome parallel_for(std::size_t count, std::size_t threads, Work&& work,
                                            Poll&& poll, Prologue&& prologue) {
-  using WorkType = std::remove_reference_t<Work>;
-  using PollType = std::remove_reference_t<Poll>;
-  using PrologueType = std::remove_reference_t<Prologue>;
-  const detail::RangeJob job{detail::erase(work),     &detail::run_range<WorkType>,
-                             detail::erase(poll),     &detail::run_poll<PollType>,
-                             detail::erase(prologue), &detail::run_prologue<PrologueType>};
-  return detail::run_range_job(count, threads, job);
+  return detail::run_range_job(count, threads, detail::job_of(work, poll, prologue));
 }
 
 // The loop with nothing to poll: the caller waits for the others unwoken.

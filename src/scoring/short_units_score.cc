@@ -1,8 +1,7 @@
 #include "scoring/short_units_score.h"
 
-#include <cstdint>
-
 #include "scoring/arch/kernel_table.h"
+#include "scoring/transcode/units.h"
 #include "scoring/unicode/final_sigma.h"
 #include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
@@ -83,14 +82,7 @@ std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
 
 std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
                                               const FixedWidthText& query) noexcept {
-  switch (query.width) {
-    case 1:
-      return hits_for(text, static_cast<const std::uint8_t*>(query.data), query.length);
-    case 2:
-      return hits_for(text, static_cast<const std::uint16_t*>(query.data), query.length);
-    default:
-      return hits_for(text, static_cast<const std::uint32_t*>(query.data), query.length);
-  }
+  return with_units(query, [&](const auto* units) { return hits_for(text, units, query.length); });
 }
 
 }  // namespace corvane::scoring
