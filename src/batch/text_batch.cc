@@ -52,7 +52,6 @@ std::expected<TextBatch, PyErr> TextBatch::in_new_list(PyObject* object) {
   OwnedRef texts = OwnedRef::steal(PySequence_List(object));
   if (!texts) return std::unexpected(fetch_pending());
   batch.texts_ = std::move(texts);
-  batch.in_list_ = true;
   return batch;
 }
 

@@ -34,11 +34,14 @@ class TextBatch {
 
   std::size_t size() const noexcept { return static_cast<std::size_t>(Py_SIZE(texts_.get())); }
   PyObject* at(std::size_t i) const noexcept {
-    return in_list_ ? PyList_GET_ITEM(texts_.get(), static_cast<Py_ssize_t>(i))
-                    : PyTuple_GET_ITEM(texts_.get(), static_cast<Py_ssize_t>(i));
+    return PyList_CheckExact(texts_.get())
+               ? PyList_GET_ITEM(texts_.get(), static_cast<Py_ssize_t>(i))
+               : PyTuple_GET_ITEM(texts_.get(), static_cast<Py_ssize_t>(i));
   }
   // The new list of `in_new_list`, null otherwise.
-  PyObject* slots() const noexcept { return in_list_ ? texts_.get() : nullptr; }
+  PyObject* slots() const noexcept {
+    return PyList_CheckExact(texts_.get()) ? texts_.get() : nullptr;
+  }
   PyObject* key(std::size_t i) const noexcept {
     return keys_ ? PyTuple_GET_ITEM(keys_.get(), static_cast<Py_ssize_t>(i)) : nullptr;
   }
@@ -48,7 +51,6 @@ class TextBatch {
   // caller changes.
   boundary::OwnedRef texts_;
   boundary::OwnedRef keys_;
-  bool in_list_ = false;
 };
 
 }  // namespace corvane::batch
