@@ -44,6 +44,14 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
     prepared.code_point_words_.emplace_back(at, n);
     used += n;
   }
+  for (const std::u32string_view word : prepared.code_point_words_) {
+    const auto anchored = UnitWord::make(word);
+    if (!anchored) {
+      prepared.unit_words_.clear();
+      break;
+    }
+    prepared.unit_words_.push_back(*anchored);
+  }
   return prepared;
 }
 
@@ -65,6 +73,13 @@ std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) con
     }
   }
   if (units.length <= kShortInputBytes) return with_short_utf8(units, utf8_score);
+  // Longer text is searched as it is where every word has anchors.
+  if (!unit_words_.empty()) {
+    if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());
+    if (const auto hits = count_words_in_units(units, unit_words_)) {
+      return hit_ratio(*hits, word_count());
+    }
+  }
   return find_words(units, words(), nullptr).transform([&](std::uint64_t hits) {
     return hit_ratio(hits, word_count());
   });

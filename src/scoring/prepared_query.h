@@ -25,6 +25,7 @@
 #include "scoring/lexical_score.h"
 #include "scoring/score_error.h"
 #include "scoring/search/contains_text.h"
+#include "scoring/units_search.h"
 #include "scoring/word_search.h"
 
 namespace corvane::scoring {
@@ -51,6 +52,9 @@ class PreparedQuery {
   Vector<std::string_view> lowered_words_;
   Vector<char32_t> code_points_;
   Vector<std::u32string_view> code_point_words_;
+  // The same words anchored for fixed-width text searched as it is; empty
+  // when a word has no anchor.
+  Vector<UnitWord> unit_words_;
   std::size_t longest_ = 0;
 };
 

@@ -20,27 +20,6 @@
 namespace corvane::scoring {
 namespace {
 
-// The code points of `text` in units of at least `width` bytes, as wide as
-// its largest needs.
-struct Units {
-  std::vector<std::uint8_t> bytes;
-  FixedWidthText text;
-
-  Units(std::string_view utf8, std::size_t width) {
-    std::vector<char32_t> code_points(utf8.size());
-    code_points.resize(decode_code_points(utf8, code_points.data()));
-    for (const char32_t c : code_points) {
-      if (c > 0xFF && width < 2) width = 2;
-      if (c > 0xFFFF) width = 4;
-    }
-    bytes.resize(code_points.size() * width + 1);
-    for (std::size_t k = 0; k < code_points.size(); ++k) {
-      std::memcpy(bytes.data() + k * width, &code_points[k], width);  // little-endian
-    }
-    text = {bytes.data(), code_points.size(), width};
-  }
-};
-
 // A level's kernel, for the query as given or (`prepared`) for its words
 // lowercased first, or the dispatched entry (`kernel` null); or one for
 // the text as code points of at least `units_width` bytes.

@@ -41,6 +41,7 @@ Tables make_tables() noexcept {
   t.short_input_hits = sse2::kShortInputHits;
   t.short_input_prepared_hits = sse2::kShortInputPreparedHits;
   t.short_units_hits = sse2::kShortUnitsHits;
+  t.find_unit_pair = sse2::kFindUnitPair;
   level(Isa::Sse2);
 
   t.lower_two_byte_run = ssse3::kLowerTwoByteRun;
@@ -64,6 +65,7 @@ Tables make_tables() noexcept {
   t.short_input_hits = avx2::kShortInputHits;
   t.short_input_prepared_hits = avx2::kShortInputPreparedHits;
   t.short_units_hits = avx2::kShortUnitsHits;
+  t.find_unit_pair = avx2::kFindUnitPair;
   level(Isa::Avx2);
 
   // The short-input scorers stay at AVX2: 64-byte registers would be one
@@ -91,6 +93,7 @@ Tables make_tables() noexcept {
   t.short_input_hits = neon::kShortInputHits;
   t.short_input_prepared_hits = neon::kShortInputPreparedHits;
   t.short_units_hits = neon::kShortUnitsHits;
+  t.find_unit_pair = neon::kFindUnitPair;
   level(Isa::Neon);
 #endif
   return tables;

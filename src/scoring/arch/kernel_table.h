@@ -61,6 +61,9 @@ struct KernelTable {
   // The match over a short fixed-width text's code points
   // (scoring/short_units_score.h).
   ShortUnitsHits* short_units_hits;
+  // Where a word may lie in fixed-width text not yet lowercased
+  // (scoring/units_search.h).
+  FindUnitPair* find_unit_pair;
 };
 
 const KernelTable& kernels() noexcept;

@@ -19,6 +19,7 @@
 //   that is not ASCII are lowercased with `lower_word`.
 //   `ShortInputPreparedHits` takes the words lowercased already.
 // - `ShortUnitsHits`: scoring/short_units_score.h.
+// - `FindUnitPair`: scoring/arch/generic/unit_pair_kernel.h.
 #pragma once
 
 #include <cstddef>
@@ -95,5 +96,34 @@ inline constexpr std::size_t kShortInputUnits = 64;
 using ShortUnitsHits =
     std::optional<ShortWordHits>(const void* units, std::size_t length, std::size_t width,
                                  std::span<const std::u32string_view> words) noexcept;
+
+// One code point of a word, as the units of a text that may lowercase to
+// it: unit u may when (u | fold) is one of values[0, count). Folding may
+// admit a few units more; they are ruled out when a start is checked.
+struct UnitAnchor {
+  char32_t fold;
+  char32_t values[3];
+  std::size_t count;
+};
+
+// Two such code points of a word, `distance` units apart in the text.
+struct UnitPair {
+  UnitAnchor first;
+  UnitAnchor second;
+  std::size_t distance;
+};
+
+enum class UnitCheck { Rejected, Found, GiveUp };
+// Whether the word lies around a start that the anchors left.
+using CheckUnitStart = UnitCheck(void* context, std::size_t start) noexcept;
+
+// Takes `length` units of `width` bytes (1, 2 or 4) and gives the first
+// start s in [0, length - distance) where both anchors may lie (unit s and
+// unit s + distance) and `check(context, s)` is not Rejected, or
+// length - distance when there is none.
+// Precondition: pair.distance < length.
+using FindUnitPair = std::size_t(const void* units, std::size_t length, std::size_t width,
+                                 const UnitPair& pair, CheckUnitStart* check,
+                                 void* context) noexcept;
 
 }  // namespace corvane::scoring

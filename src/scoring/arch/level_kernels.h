@@ -27,7 +27,8 @@
   X(kPrefilteredSearch, PrefilteredSearch)           \
   X(kShortInputHits, ShortInputHits)                 \
   X(kShortInputPreparedHits, ShortInputPreparedHits) \
-  X(kShortUnitsHits, ShortUnitsHits)
+  X(kShortUnitsHits, ShortUnitsHits)                 \
+  X(kFindUnitPair, FindUnitPair)
 
 // A declaration takes no parentheses around its name.
 // NOLINTNEXTLINE(bugprone-macro-parentheses)

@@ -1,10 +1,13 @@
 #include "scoring/testing/testing.h"
 
+#include <cstring>
+
 #include "scoring/lexical_score.h"
 #include "scoring/lowercase/to_lower_full.h"
 #include "scoring/search/contains_text.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/sigma_context.h"
+#include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {
@@ -42,6 +45,20 @@ bool sigma_ascii_letter(unsigned char b) noexcept { return (b | 0x20) >= 'a' && 
 
 bool sigma_ascii_break(unsigned char b) noexcept {
   return (kSigmaBreakHigh[b >> 4] & kSigmaBreakLow[b & 15]) != 0;
+}
+
+Units::Units(std::string_view utf8, std::size_t width) {
+  std::vector<char32_t> code_points(utf8.size());
+  code_points.resize(decode_code_points(utf8, code_points.data()));
+  for (const char32_t c : code_points) {
+    if (c > 0xFF && width < 2) width = 2;
+    if (c > 0xFFFF) width = 4;
+  }
+  bytes.resize(code_points.size() * width + 1);
+  for (std::size_t k = 0; k < code_points.size(); ++k) {
+    std::memcpy(bytes.data() + k * width, &code_points[k], width);  // little-endian
+  }
+  text = {bytes.data(), code_points.size(), width};
 }
 
 }  // namespace corvane::scoring

@@ -18,16 +18,29 @@
 //   of the sigma context tables (scoring/unicode/sigma_context.h): whether
 //   they take byte b for a cased letter, or for a code point that ends a
 //   word.
+// - `Units(utf8, width)` holds the code points of `utf8` in units of at
+//   least `width` bytes, as wide as its largest needs, as `text`.
 // Complexity: as the operations they wrap.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "base/allocation.h"
+#include "scoring/transcode/fixed_width_text.h"
 
 namespace corvane::scoring {
 
 void split_words(std::string_view text, Vector<std::string_view>& words);
+
+struct Units {
+  std::vector<std::uint8_t> bytes;
+  FixedWidthText text;
+
+  Units(std::string_view utf8, std::size_t width);
+};
 Text to_lower_full(std::string_view text);
 float word_hit_ratio(std::string_view text, std::string_view query);
 bool contains_text(std::string_view haystack, std::string_view needle) noexcept;

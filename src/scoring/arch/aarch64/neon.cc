@@ -7,6 +7,7 @@
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
+#include "scoring/arch/generic/unit_pair_kernel.h"
 #include "scoring/arch/level_kernels.h"
 
 namespace corvane::scoring::neon {
@@ -18,5 +19,6 @@ constinit ShortInputHits* const kShortInputHits = short_input_hits_with<NeonByte
 constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<NeonBytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<NeonBytes>;
+constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<NeonBytes>;
 
 }  // namespace corvane::scoring::neon

@@ -15,6 +15,7 @@ CORVANE_TARGET_BEGIN(Avx2)
 #include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/generic/surrogate_scan_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
+#include "scoring/arch/generic/unit_pair_kernel.h"
 #include "scoring/arch/x86_64/avx2_bytes.h"
 
 namespace corvane::scoring::avx2 {
@@ -29,6 +30,7 @@ constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Avx2Byte
 constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Avx2Bytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx2Bytes>;
+constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Avx2Bytes>;
 
 }  // namespace corvane::scoring::avx2
 

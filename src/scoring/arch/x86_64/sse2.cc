@@ -4,6 +4,7 @@
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
+#include "scoring/arch/generic/unit_pair_kernel.h"
 #include "scoring/arch/level_kernels.h"
 #include "scoring/arch/x86_64/sse2_bytes.h"
 
@@ -14,5 +15,6 @@ constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Sse2Byte
 constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Sse2Bytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Sse2Bytes>;
+constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Sse2Bytes>;
 
 }  // namespace corvane::scoring::sse2

@@ -1,0 +1,51 @@
+// The search of a text held as fixed-width code points for the words of a
+// prepared query, without lowercasing the text first.
+//
+// Contract: `UnitWord::make(word)` prepares a word, lowercased already, as
+// code points: two of its code points become anchors, each with the units
+// that may lowercase to it (scoring/unicode/lowercase_sources.h). It gives
+// nothing for a word without a code point fit to anchor it: U+0069 and
+// U+0307 come in part from U+0130, and a code point with more than three
+// sources is not worth it. `count_words_in_units(text, words)` counts the
+// words that occur in the lowercased text, the same count as `find_words`
+// (scoring/word_search.h) gives, for a text without a surrogate. The
+// kernel table's `find_unit_pair` finds where both anchors of a word may
+// lie, and each such start is checked by lowercasing the units around it
+// one at a time, by the full rules (a capital sigma by Final_Sigma over
+// the whole text, U+0130 as its two code points). It gives nothing, and
+// `find_words` must serve, where the level the process runs at has no such
+// kernel, and where the checks of one word outgrow a budget linear in the
+// text (many starts that fail late, a capital sigma in a long run of
+// case-ignorable code points). It allocates nothing and keeps nothing.
+// Complexity: O(len(text) * words) for the kernel and the checks together.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "scoring/arch/kernel_types.h"
+#include "scoring/transcode/fixed_width_text.h"
+
+namespace corvane::scoring {
+
+struct UnitWord {
+  std::u32string_view word;
+  // Where the first anchor lies in the word.
+  std::size_t anchor;
+  UnitPair pair;
+
+  static std::optional<UnitWord> make(std::u32string_view word) noexcept;
+};
+
+// Precondition: `text` holds no surrogate.
+std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
+                                                  std::span<const UnitWord> words) noexcept;
+
+// The same with a given level's kernel (not null), for tests.
+std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, const FixedWidthText& text,
+                                                  std::span<const UnitWord> words) noexcept;
+
+}  // namespace corvane::scoring
