@@ -14,7 +14,8 @@
 // units on), an OR each for the folds, one compare per value, an AND and a
 // lane read; the starts both anchors leave, few in real text, are handed
 // to `check` in order. The traits' masks must be vectors.
-// The last vector of starts is read partially, never past the text.
+// The last starts are read with the vector that ends with them (read
+// partially, never past the text, only when the text is shorter than one).
 // Everything has internal linkage; only per-architecture files include
 // this header, after switching on their instruction set.
 // Complexity: O(length / (kWidth / width) + starts left * check).
@@ -106,25 +107,35 @@ struct UnitPairScan {
       if ((low | high) == 0) continue;
       if (checked(low, at) || checked(high, at + kUnits)) return found;
     }
-    for (; at < end; at += kUnits) {
-      const std::size_t starts = end - at < kUnits ? end - at : kUnits;
+    if (at + kUnits <= end) {
       const char* const here = reinterpret_cast<const char*>(units + at);
-      const char* const there = reinterpret_cast<const char*>(units + at + distance);
-      std::uint64_t lanes;
-      if (starts == kUnits) {
-        lanes = starts_in(here, there);
-      } else {
-        // Zero units past the end could equal U+0000.
-        const std::size_t size = starts * sizeof(Unit);
-        const std::uint64_t inside =
-            size >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1;
-        lanes = V::lanes(__builtin_bit_cast(
-                    Vec, first.template match<Count1>(V::load_partial(here, size)) &
-                             second.template match<Count2>(V::load_partial(there, size)))) &
-                kFirstLanes & inside;
-      }
-      if (checked(lanes, at)) return found;
+      if (checked(starts_in(here, here + distance * sizeof(Unit)), at)) return found;
+      at += kUnits;
     }
+    if (at == end) return end;
+    if (end >= kUnits) {
+      // The last starts: the vector that ends with them, read again, its
+      // starts before `at` dropped.
+      const std::size_t from = end - kUnits;
+      const char* const here = reinterpret_cast<const char*>(units + from);
+      const std::size_t seen = (at - from) * sizeof(Unit);
+      if (checked(starts_in(here, here + distance * sizeof(Unit)) >> seen << seen, from)) {
+        return found;
+      }
+      return end;
+    }
+    // A text shorter than a vector is read partially, never past its end.
+    // Zero units past the end could equal U+0000.
+    const std::size_t size = (end - at) * sizeof(Unit);
+    const char* const here = reinterpret_cast<const char*>(units + at);
+    const char* const there = reinterpret_cast<const char*>(units + at + distance);
+    const std::uint64_t inside = size >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1;
+    const std::uint64_t lanes =
+        V::lanes(__builtin_bit_cast(
+            Vec, first.template match<Count1>(V::load_partial(here, size)) &
+                     second.template match<Count2>(V::load_partial(there, size)))) &
+        kFirstLanes & inside;
+    if (checked(lanes, at)) return found;
     return end;
   }
 
