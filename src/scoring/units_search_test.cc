@@ -57,12 +57,20 @@ const Case kCases[] = {
     {"The Cat sat on the MAT", "cat dog mat the"},
     {"ΟΔΟΣ ΣΟΦΟΣ ΟΔΟΣ'", "οδος οδοσ σοφος σοφοσ δοσ ος"},
     {"ΑΣ'Β ΑΣ'", "ας'β ασ'β ας'"},
-    {"\xC4\xB0stanbul x\xC4\xB0y", "i\xCC\x87stanbul stanbul xi xi\xCC\x87y \xCC\x87y \xCC\x87stan"},
+    {"\xC4\xB0stanbul x\xC4\xB0y",
+     "i\xCC\x87stanbul stanbul xi xi\xCC\x87y \xCC\x87y \xCC\x87stan"},
     {"KELVIN 5\xE2\x84\xAA \xE2\x84\xAB", "kelvin 5k \xC3\xA5 5kk"},
-    {"STRA\xE1\xBA\x9E" "E \xC7\x85" "EMAL", "stra\xC3\x9F" "e \xC7\x86" "emal strasse"},
+    {"STRA\xE1\xBA\x9E"
+     "E \xC7\x85"
+     "EMAL",
+     "stra\xC3\x9F"
+     "e \xC7\x86"
+     "emal strasse"},
     {std::string_view("x\0y z", 5).data(), "q"},
-    {"\xF0\x9F\x9A\xA2 SHIP \xF0\x9F\x90\x88", "\xF0\x9F\x9A\xA2 ship \xF0\x9F\x90\x88s \xF0\x9F\x90\x88"},
-    {"caf\xC3\x89 na\xC3\xAFve \xCE\xA9 \xE2\x84\xA6", "caf\xC3\xA9 na\xC3\xAFve \xCF\x89 \xCF\x89\xCF\x89"},
+    {"\xF0\x9F\x9A\xA2 SHIP \xF0\x9F\x90\x88",
+     "\xF0\x9F\x9A\xA2 ship \xF0\x9F\x90\x88s \xF0\x9F\x90\x88"},
+    {"caf\xC3\x89 na\xC3\xAFve \xCE\xA9 \xE2\x84\xA6",
+     "caf\xC3\xA9 na\xC3\xAFve \xCF\x89 \xCF\x89\xCF\x89"},
 };
 
 TEST(UnitsSearch, CountsWhatTheLowercasedTextHolds) {
@@ -72,8 +80,7 @@ TEST(UnitsSearch, CountsWhatTheLowercasedTextHolds) {
     // Filler before and after moves the words across vector boundaries.
     for (const std::size_t before : {0, 1, 15, 31, 33, 63, 64, 100}) {
       for (const std::size_t after : {0, 5, 70}) {
-        const std::string text =
-            std::string(before, '.') + c.text + " " + std::string(after, '-');
+        const std::string text = std::string(before, '.') + c.text + " " + std::string(after, '-');
         const AnchoredWords words(c.query);
         const std::uint64_t want = expected_hits(text, c.query);
         for (const std::size_t width : {1, 2, 4}) {
