@@ -67,12 +67,14 @@ std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) con
   };
   if (const auto* utf8 = std::get_if<std::string_view>(&text)) return utf8_score(*utf8);
   const auto& units = std::get<FixedWidthText>(text);
-  if (units.length <= kShortInputUnits) {
+  if (units.length <= kShortInputUnits && units.width < 4) {
     if (const auto counts = short_units_prepared_hits(units, code_point_words_)) {
       return hit_ratio(counts->hits, counts->words);
     }
   }
-  if (units.length <= kShortInputBytes) return with_short_utf8(units, utf8_score);
+  if (units.length <= kShortInputBytes && (units.width < 4 || unit_words_.empty())) {
+    return with_short_utf8(units, utf8_score);
+  }
   // Longer text is searched as it is where every word has anchors.
   if (!unit_words_.empty()) {
     if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());

@@ -166,8 +166,10 @@ std::optional<UnitWord> UnitWord::make(std::u32string_view word) noexcept {
   }
   const std::size_t first = std::min(*rarest, other);
   const std::size_t last = std::max(*rarest, other);
-  return UnitWord{word, first,
-                  UnitPair{*anchor_for(word[first]), *anchor_for(word[last]), last - first}};
+  const std::optional<UnitAnchor> first_anchor = anchor_for(word[first]);
+  const std::optional<UnitAnchor> last_anchor = anchor_for(word[last]);
+  if (!first_anchor || !last_anchor) return std::nullopt;
+  return UnitWord{word, first, UnitPair{*first_anchor, *last_anchor, last - first}};
 }
 
 std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,

@@ -47,8 +47,8 @@ std::uint64_t expected_hits(std::string_view text, std::string_view query) {
 }
 
 struct Case {
-  const char* text;
-  const char* query;
+  std::string_view text;
+  std::string_view query;
 };
 
 // Words whose lowercased form the text's units reach only through the
@@ -66,7 +66,7 @@ const Case kCases[] = {
      "stra\xC3\x9F"
      "e \xC7\x86"
      "emal strasse"},
-    {std::string_view("x\0y z", 5).data(), "q"},
+    {std::string_view("x\0y z", 5), std::string_view("\0y z\0", 4)},
     {"\xF0\x9F\x9A\xA2 SHIP \xF0\x9F\x90\x88",
      "\xF0\x9F\x9A\xA2 ship \xF0\x9F\x90\x88s \xF0\x9F\x90\x88"},
     {"caf\xC3\x89 na\xC3\xAFve \xCE\xA9 \xE2\x84\xA6",
@@ -80,7 +80,8 @@ TEST(UnitsSearch, CountsWhatTheLowercasedTextHolds) {
     // Filler before and after moves the words across vector boundaries.
     for (const std::size_t before : {0, 1, 15, 31, 33, 63, 64, 100}) {
       for (const std::size_t after : {0, 5, 70}) {
-        const std::string text = std::string(before, '.') + c.text + " " + std::string(after, '-');
+        const std::string text =
+            std::string(before, '.') + std::string(c.text) + " " + std::string(after, '-');
         const AnchoredWords words(c.query);
         const std::uint64_t want = expected_hits(text, c.query);
         for (const std::size_t width : {1, 2, 4}) {
@@ -88,10 +89,10 @@ TEST(UnitsSearch, CountsWhatTheLowercasedTextHolds) {
           for (const auto& k : kernels_here) {
             const auto got = count_words_in_units(k.kernel, units.text, words.words);
             SCOPED_TRACE(std::string(k.level) + " width " + std::to_string(units.text.width) +
-                         " before " + std::to_string(before) + ": " + c.text + " / " + c.query);
+                         " before " + std::to_string(before) + ": " + std::string(c.text) + " / " +
+                         std::string(c.query));
             ASSERT_TRUE(words.anchored);
-            ASSERT_TRUE(got.has_value());
-            EXPECT_EQ(*got, want);
+            EXPECT_EQ(got, std::optional<std::uint64_t>(want));
           }
         }
       }

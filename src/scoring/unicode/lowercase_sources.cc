@@ -20,7 +20,7 @@ struct Inverse {
 
 Inverse make_inverse() {
   using case_data::kBlockShift;
-  constexpr std::size_t kBlock = std::size_t{1} << kBlockShift;
+  constexpr std::size_t block_size = std::size_t{1} << kBlockShift;
   Vector<std::pair<char32_t, char32_t>> pairs;
   // Most blocks share the block of no change: each distinct block is
   // looked at once.
@@ -30,10 +30,10 @@ Inverse make_inverse() {
     if (changes[id] == 0) {
       const auto& deltas = case_data::kLowercaseBlocks[id];
       changes[id] =
-          std::any_of(deltas, deltas + kBlock, [](std::uint16_t d) { return d != 0; }) ? 1 : -1;
+          std::any_of(deltas, deltas + block_size, [](std::uint16_t d) { return d != 0; }) ? 1 : -1;
     }
     if (changes[id] < 0) continue;
-    for (std::size_t k = 0; k < kBlock; ++k) {
+    for (std::size_t k = 0; k < block_size; ++k) {
       const auto c = static_cast<char32_t>((block << kBlockShift) | k);
       const char32_t lower = simple_lowercase(c);
       if (lower != c) pairs.emplace_back(lower, c);
