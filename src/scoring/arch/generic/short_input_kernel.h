@@ -7,12 +7,12 @@
 // same for a query given as its words, lowercased already (of any length). An argument of at
 // most kShortInputBytes is read into (at most kShortInputBytes / V::kWidth)
 // registers without touching a byte past its end, and lowercased there when
-// it is ASCII (by `lower_word` through a stack buffer otherwise). A
-// word of at most V::kWidth bytes is then matched against every window of the
-// text at once: bit j of the mask "text[j + i] equals word[i]", taken over
-// all i, is set exactly where the word occurs, and most words are ruled out
-// after their first byte or two. Longer words match their first and last
-// bytes that way and compare the candidates in full. The code is made once
+// it is ASCII (by `lower_word` through a stack buffer otherwise). Each
+// word is then matched against every window of the text at once: bit j of
+// the mask "text[j] equals the word's first byte and text[j + m - 1] its
+// last" marks the few starts where it may occur, which are compared in
+// full (a word of one or two bytes needs no compare: the mask is exact).
+// The code is made once
 // for each number of text registers, so that every loop over them unrolls.
 // `V` is a `PartialLoadByteVector` (scoring/arch/byte_vector.h) whose
 // comparisons give vectors. Only per-architecture files include this header, after
@@ -117,7 +117,7 @@ struct ShortInput {
     bool has(const char* x, std::size_t m) const noexcept {
       if (m > n) return false;
       std::uint64_t starts = low_bits(n - m + 1);
-      if (m <= kWidth) {
+      if (m <= 2) {
         for (std::size_t i = 0; i < m && starts != 0; ++i) starts &= blocks.equal(x[i]) >> i;
         return starts != 0;
       }

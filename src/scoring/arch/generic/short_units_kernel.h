@@ -13,7 +13,9 @@
 // - Lowering: the units go into the planes as they are (ASCII capitals
 //   lowercased), and each other one is marked where lowercasing may change
 //   it (scoring/unicode/may_lowercase.h), in loops that the compiler
-//   vectorizes at the level's width; only the marked ones, eight marks
+//   vectorizes at the level's width, over a copy of the units padded with
+//   zeros to kShortInputUnits so that no loop ends in a scalar tail; only
+//   the marked ones, eight marks
 //   tested at once, are looked up in the case tables, a capital sigma decided by Final_Sigma over
 //   the text's own units. Lowercasing keeps a code point within its 65,536 and Latin-1 within
 //   Latin-1 (scoring/unicode/latin1_case.h), so a plane the units cannot reach stays unused.
@@ -74,34 +76,38 @@ struct ShortUnits {
   template <class Unit>
   static bool lower(const Unit* units, std::size_t length, Planes& out) noexcept {
     constexpr std::size_t reached = sizeof(Unit) == 1 ? 1 : sizeof(Unit) == 2 ? 2 : 3;
+    // The units padded with zeros to the longest text, so that every loop
+    // below runs a fixed count and vectorizes whole, without a scalar tail;
+    // zeros stay zeros and are never marked.
+    Unit padded[kShortInputUnits] = {};
+    std::memcpy(padded, units, length * sizeof(Unit));
     Unit seen = 0;
-    for (std::size_t j = 0; j < length; ++j) seen |= units[j];
+    for (const Unit c : padded) seen |= c;
     out.length = length;
     out.count = seen < 0x100 ? 1 : seen < 0x10000 ? 2 : 3;
     // ASCII capitals are lowercased on the way, the rest patched below.
-    for (std::size_t j = 0; j < length; ++j) {
-      const Unit c = units[j];
+    for (std::size_t j = 0; j < kShortInputUnits; ++j) {
+      const Unit c = padded[j];
       out.bytes[0][j] = static_cast<unsigned char>(static_cast<Unit>(c - 'A') < 26 ? c + 0x20 : c);
     }
     if constexpr (reached > 1) {
       if (out.count > 1) {
-        for (std::size_t j = 0; j < length; ++j) {
-          out.bytes[1][j] = static_cast<unsigned char>(units[j] >> 8);
+        for (std::size_t j = 0; j < kShortInputUnits; ++j) {
+          out.bytes[1][j] = static_cast<unsigned char>(padded[j] >> 8);
         }
       }
     }
     if constexpr (reached > 2) {
       if (out.count > 2) {
-        for (std::size_t j = 0; j < length; ++j) {
-          out.bytes[2][j] = static_cast<unsigned char>(units[j] >> 16);
+        for (std::size_t j = 0; j < kShortInputUnits; ++j) {
+          out.bytes[2][j] = static_cast<unsigned char>(padded[j] >> 16);
         }
       }
     }
-    // The marks are read eight at a time: the last eight are cleared first.
-    alignas(8) unsigned char marks[kShortInputUnits + 8];
-    std::memset(marks + (length & ~std::size_t{7}), 0, 8);
-    for (std::size_t j = 0; j < length; ++j) {
-      marks[j] = units[j] >= 0x80 && may_lowercase(units[j]) ? 1 : 0;
+    // The marks are read eight at a time.
+    alignas(8) unsigned char marks[kShortInputUnits];
+    for (std::size_t j = 0; j < kShortInputUnits; ++j) {
+      marks[j] = padded[j] >= 0x80 && may_lowercase(padded[j]) ? 1 : 0;
     }
     for (std::size_t j = 0; j < length; j += 8) {
       std::uint64_t eight;
