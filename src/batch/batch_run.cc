@@ -135,14 +135,8 @@ void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Rou
   round.readable = count;
   round.bytes = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    // ASCII, the common case, without the general reading's result type.
-    if (const auto ascii = module::ascii_text(texts.at(base + i))) {
-      round.views[i] = *ascii;
-      round.bytes += ascii->size();
-      continue;
-    }
-    auto text =
-        module::argument_text("text", texts.at(base + i), module::Surrogates::LeftToTheCore);
+    // Without the general reading's result type, which carries an error.
+    const auto text = module::str_text(texts.at(base + i));
     if (!text) {
       round.readable = i;
       return;
@@ -229,7 +223,7 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
           // thread's: asked for a few texts ahead, it is here when needed.
           if (i + kTextsAhead < round.readable)
             __builtin_prefetch(text_start(round.views[i + kTextsAhead]));
-          const auto scored = queries[q == 1 ? 0 : pair % q]->score(round.views[i]);
+          const auto scored = queries[q == 1 ? 0 : pair % q]->score_if_readable(round.views[i]);
           if (scored) {
             round.scores[pair] = *scored;
             continue;

@@ -1,8 +1,8 @@
 #include "module/argument_text.h"
 
-#include <atomic>
 #include <optional>
 #include <utility>
+#include <variant>
 
 #include "base/allocation.h"
 #include "boundary/errors/object_text.h"
@@ -21,20 +21,6 @@ using boundary::object_text;
 using boundary::PyErr;
 using boundary::type_mismatch_error;
 
-namespace {
-
-// The UTF-8 form that the interpreter already keeps on a non-ASCII string,
-// or null. It is made at most once and then never changed or freed before
-// the string; the acquire pairs with the store that published it.
-const char* kept_utf8(PyObject* object, Py_ssize_t& length) noexcept {
-  auto* compact = reinterpret_cast<PyCompactUnicodeObject*>(object);
-  const char* utf8 = std::atomic_ref<char*>(compact->utf8).load(std::memory_order_acquire);
-  if (utf8 != nullptr) length = compact->utf8_length;
-  return utf8;
-}
-
-}  // namespace
-
 // The text of a `str` argument in the form the string already has, viewed
 // in place for the call (the caller holds the argument): ASCII and a kept
 // UTF-8 form as UTF-8, anything else as its own code points, so that no
@@ -43,19 +29,17 @@ const char* kept_utf8(PyObject* object, Py_ssize_t& length) noexcept {
 // for one, so that its error is the one raised.
 std::expected<scoring::ScoreText, PyErr> argument_text(std::string_view name, PyObject* object,
                                                        Surrogates surrogates) {
-  if (!PyUnicode_Check(object)) {
+  const std::optional<scoring::ScoreText> text = str_text(object);
+  if (!text) {
     return std::unexpected(wrap_argument_error(
         name, type_mismatch_error(object, reinterpret_cast<PyObject*>(&PyUnicode_Type))));
   }
-  if (const auto ascii = ascii_text(object)) return *ascii;
-  Py_ssize_t length = 0;
-  if (const char* utf8 = kept_utf8(object, length)) {
-    return std::string_view(utf8, static_cast<std::size_t>(length));
+  const auto* units = std::get_if<scoring::FixedWidthText>(&*text);
+  if (units == nullptr || surrogates == Surrogates::LeftToTheCore ||
+      !scoring::holds_surrogate(*units)) {
+    return *text;
   }
-  const scoring::FixedWidthText units{PyUnicode_DATA(object),
-                                      static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)),
-                                      static_cast<std::size_t>(PyUnicode_KIND(object))};
-  if (surrogates == Surrogates::LeftToTheCore || !scoring::holds_surrogate(units)) return units;
+  Py_ssize_t length = 0;
   const char* bytes = PyUnicode_AsUTF8AndSize(object, &length);
   if (bytes == nullptr) return std::unexpected(wrap_argument_error(name, fetch_pending()));
   return std::string_view(bytes, static_cast<std::size_t>(length));

@@ -4,6 +4,8 @@
 // - `ascii_text(object)` views the data of a `str` whose code points are
 //   all ASCII, which is its own UTF-8 form, without calling into the
 //   interpreter; anything else gives nothing.
+// - `str_text(object)` gives the text of a `str` as `argument_text` does
+//   with `Surrogates::LeftToTheCore`, and nothing for anything else.
 // - `argument_text(name, object)` gives the text of a `str` argument
 //   (subclasses included, their stored text) for the scoring core, viewed
 //   in place for as long as the caller holds the argument: as UTF-8 where
@@ -27,6 +29,7 @@
 
 #include <Python.h>
 
+#include <atomic>
 #include <expected>
 #include <optional>
 #include <string_view>
@@ -41,6 +44,21 @@ inline std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
   if (!PyUnicode_Check(object) || !PyUnicode_IS_ASCII(object)) return std::nullopt;
   return std::string_view(static_cast<const char*>(PyUnicode_DATA(object)),
                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
+}
+
+// Inline: a batch reads every text through it. The UTF-8 form the
+// interpreter may keep is read with acquire, as another thread may be
+// making it.
+inline std::optional<scoring::ScoreText> str_text(PyObject* object) noexcept {
+  if (!PyUnicode_Check(object)) return std::nullopt;
+  if (const auto ascii = ascii_text(object)) return *ascii;
+  auto* compact = reinterpret_cast<PyCompactUnicodeObject*>(object);
+  if (const char* utf8 = std::atomic_ref<char*>(compact->utf8).load(std::memory_order_acquire)) {
+    return std::string_view(utf8, static_cast<std::size_t>(compact->utf8_length));
+  }
+  return scoring::FixedWidthText{PyUnicode_DATA(object),
+                                 static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)),
+                                 static_cast<std::size_t>(PyUnicode_KIND(object))};
 }
 
 enum class Surrogates { Refused, LeftToTheCore };

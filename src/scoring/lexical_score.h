@@ -26,7 +26,10 @@ namespace corvane::scoring {
 
 // Both counts rounded to single precision, then divided in it.
 inline float hit_ratio(std::uint64_t hits, std::uint64_t words) noexcept {
-  return static_cast<float>(hits) / static_cast<float>(words);
+  // Counts are far below 2^63, where the signed conversion, one
+  // instruction without AVX-512, rounds exactly as the unsigned one.
+  return static_cast<float>(static_cast<std::int64_t>(hits)) /
+         static_cast<float>(static_cast<std::int64_t>(words));
 }
 
 // compute_lexical_score without the short path (which the inline part below

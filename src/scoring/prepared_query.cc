@@ -8,19 +8,6 @@
 #include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {
-namespace {
-
-// A fixed-width text short enough for the short path, as UTF-8 on the
-// stack; with a surrogate, the error.
-template <class Score>
-auto with_short_utf8(const FixedWidthText& units, Score&& score)
-    -> decltype(score(std::string_view())) {
-  if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());
-  char bytes[utf8_size_bound(4, kShortInputBytes)];
-  return score(std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)));
-}
-
-}  // namespace
 
 std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view query) {
   PreparedQuery prepared;
@@ -55,36 +42,48 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   return prepared;
 }
 
-std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) const {
-  const auto utf8_score = [&](std::string_view utf8) -> std::expected<float, ScoreError> {
+std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) const noexcept {
+  if (const auto* utf8 = std::get_if<std::string_view>(&text)) {
     // A short text is scored in registers against the words as prepared.
-    if (utf8.size() <= kShortInputBytes) {
-      if (const auto counts = short_input_prepared_hits(utf8, lowered_words_)) {
+    if (utf8->size() <= kShortInputBytes) {
+      if (const auto counts = short_input_prepared_hits(*utf8, lowered_words_)) {
         return hit_ratio(counts->hits, counts->words);
       }
     }
-    return hit_ratio(find_words(utf8, words(), nullptr), word_count());
-  };
-  if (const auto* utf8 = std::get_if<std::string_view>(&text)) return utf8_score(*utf8);
+    return hit_ratio(find_words(*utf8, words(), nullptr), word_count());
+  }
   const auto& units = std::get<FixedWidthText>(text);
+  // Titles of 4-byte code points are searched as they are, below.
   if (units.length <= kShortInputUnits && units.width < 4) {
     if (const auto counts = short_units_prepared_hits(units, code_point_words_)) {
       return hit_ratio(counts->hits, counts->words);
     }
   }
-  if (units.length <= kShortInputBytes && (units.width < 4 || unit_words_.empty())) {
-    return with_short_utf8(units, utf8_score);
+  // The general search finds a surrogate as it goes; the others need it
+  // found first.
+  if (units.width > 1 && (!unit_words_.empty() || units.length <= kShortInputBytes) &&
+      holds_surrogate(units)) {
+    return std::nullopt;
   }
-  // Longer text is searched as it is where every word has anchors.
+  // Text of code points is searched as it is where every word has anchors.
   if (!unit_words_.empty()) {
-    if (holds_surrogate(units)) return std::unexpected(ScoreError::surrogate_in_text());
     if (const auto hits = count_words_in_units(units, unit_words_)) {
       return hit_ratio(*hits, word_count());
     }
   }
-  return find_words(units, words(), nullptr).transform([&](std::uint64_t hits) {
-    return hit_ratio(hits, word_count());
-  });
+  if (units.length <= kShortInputBytes) {
+    char bytes[utf8_size_bound(4, kShortInputBytes)];
+    return score_if_readable(
+        std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)));
+  }
+  const auto hits = find_words(units, words(), nullptr);
+  if (!hits) return std::nullopt;
+  return hit_ratio(*hits, word_count());
+}
+
+std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) const {
+  if (const auto score = score_if_readable(text)) return *score;
+  return std::unexpected(ScoreError::surrogate_in_text());
 }
 
 std::expected<std::uint64_t, ScoreError> PreparedQuery::match(const ScoreText& text,

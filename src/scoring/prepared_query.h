@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <expected>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -36,6 +37,9 @@ class PreparedQuery {
 
   std::size_t word_count() const noexcept { return needles_.size(); }
   std::expected<float, ScoreError> score(const ScoreText& text) const;
+  // The same, with nothing for a text holding a surrogate: a batch's form,
+  // which builds no error for every text.
+  std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
   std::expected<std::uint64_t, ScoreError> match(const ScoreText& text,
                                                  std::span<bool> found) const;
 

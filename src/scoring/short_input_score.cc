@@ -12,11 +12,4 @@ std::optional<ShortWordHits> short_input_hits(std::string_view text,
   return hits(text, query, to_lower_full_into);
 }
 
-std::optional<ShortWordHits> short_input_prepared_hits(
-    std::string_view text, std::span<const std::string_view> words) noexcept {
-  ShortInputPreparedHits* const hits = kernels().short_input_prepared_hits;
-  if (hits == nullptr) return std::nullopt;
-  return hits(text, words, to_lower_full_into);
-}
-
 }  // namespace corvane::scoring

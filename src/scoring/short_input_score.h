@@ -19,7 +19,9 @@
 #include <span>
 #include <string_view>
 
+#include "scoring/arch/kernel_table.h"
 #include "scoring/arch/kernel_types.h"
+#include "scoring/lowercase/to_lower_full.h"
 
 namespace corvane::scoring {
 
@@ -38,7 +40,12 @@ std::optional<ShortWordHits> short_input_hits(std::string_view text,
                                               std::string_view query) noexcept;
 
 // Precondition: text.size() <= kShortInputBytes.
-std::optional<ShortWordHits> short_input_prepared_hits(
-    std::string_view text, std::span<const std::string_view> words) noexcept;
+// Inline: a batch calls it once a text.
+inline std::optional<ShortWordHits> short_input_prepared_hits(
+    std::string_view text, std::span<const std::string_view> words) noexcept {
+  ShortInputPreparedHits* const hits = kernels().short_input_prepared_hits;
+  if (hits == nullptr) return std::nullopt;
+  return hits(text, words, to_lower_full_into);
+}
 
 }  // namespace corvane::scoring

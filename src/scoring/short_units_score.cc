@@ -8,13 +8,6 @@
 
 namespace corvane::scoring {
 
-std::optional<ShortWordHits> short_units_prepared_hits(
-    const FixedWidthText& text, std::span<const std::u32string_view> words) noexcept {
-  ShortUnitsHits* const hits = kernels().short_units_hits;
-  if (hits == nullptr) return std::nullopt;
-  return hits(text.data, text.length, text.width, words);
-}
-
 namespace {
 
 // The words of a query of at most kShortInputUnits code points, each

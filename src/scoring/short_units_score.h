@@ -26,6 +26,7 @@
 #include <span>
 #include <string_view>
 
+#include "scoring/arch/kernel_table.h"
 #include "scoring/arch/kernel_types.h"
 #include "scoring/transcode/fixed_width_text.h"
 
@@ -49,7 +50,12 @@ std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
                                               const FixedWidthText& query) noexcept;
 
 // Precondition: text.length <= kShortInputUnits; words not empty.
-std::optional<ShortWordHits> short_units_prepared_hits(
-    const FixedWidthText& text, std::span<const std::u32string_view> words) noexcept;
+// Inline: a batch calls it once a text.
+inline std::optional<ShortWordHits> short_units_prepared_hits(
+    const FixedWidthText& text, std::span<const std::u32string_view> words) noexcept {
+  ShortUnitsHits* const hits = kernels().short_units_hits;
+  if (hits == nullptr) return std::nullopt;
+  return hits(text.data, text.length, text.width, words);
+}
 
 }  // namespace corvane::scoring
