@@ -30,6 +30,8 @@ SAMPLES = [text_of(width, length) for width in ALPHABETS for length in LENGTHS]
 SAMPLES += [script_text(kind, size) for kind in SCRIPT_KINDS for size in (50, 3000, 100 * 1024)]
 SAMPLES += [make(20000) for _, make, _ in adversarial_cases()]
 SAMPLES += [Shouty("Abc D\u00c9F \u03a3a \U0001f600 THE"), LONG]
+# Capitals, whose sigmas lowercase by their context in the text.
+SAMPLES += [script_text(kind, 3000).upper() for kind in ("greek", "mixed")]
 PIECES = [s[k * 37 % (len(s) or 1):][:k % 45] for k in range(8500) for s in [SAMPLES[k % len(SAMPLES)]]]
 # Two rounds of texts, short and long (across the 32 KiB pieces), each with
 # enough bytes to be shared out between two threads.
@@ -49,6 +51,7 @@ QUERIES = {
     "four-byte": words_from(text_of(4, 40000), "\U00010428\u0301"),
     "greek": script_query("greek", script_text("greek", 100 * 1024)),
     "chinese": script_query("chinese", script_text("chinese", 100 * 1024)) + " a e",
+    "final-sigma": "\u039d\u038c\u039c\u039f\u03a3 \u03bf\u03b4\u03cc\u03c2 \u03a3\u03a4\u039f",
     "adversarial": adversarial_cases()[0][2] + " aaa",
     # The most words whose scores a batch shares as float objects, and one more.
     "64-words": " ".join(text_of(1, 40000).split()[:64]),

@@ -5,6 +5,7 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 from _corvane import lexical_score
+from corvane import Query
 from corvane_testing import WHITE_SPACE, float32_quotient, reference_score, words_of
 
 
@@ -68,6 +69,11 @@ def test_score_matches_the_model(case):
         assert type(result) is float
         assert result == expected
         assert 0.0 <= result <= 1.0
+        # A prepared query searches text of code points as it is, without
+        # lowercasing it first: short, and past the short path.
+        longer = "-" * 61 + text
+        assert Query(query).score(text) == expected
+        assert Query(query).score(longer) == reference_score(longer, query)
 
 
 @settings(max_examples=200, deadline=None)
