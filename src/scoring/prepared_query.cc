@@ -42,17 +42,17 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   return prepared;
 }
 
-std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) const noexcept {
-  if (const auto* utf8 = std::get_if<std::string_view>(&text)) {
-    // A short text is scored in registers against the words as prepared.
-    if (utf8->size() <= kShortInputBytes) {
-      if (const auto counts = short_input_prepared_hits(*utf8, lowered_words_)) {
-        return hit_ratio(counts->hits, counts->words);
-      }
+float PreparedQuery::score_utf8(std::string_view text) const noexcept {
+  // A short text is scored in registers against the words as prepared.
+  if (text.size() <= kShortInputBytes) {
+    if (const auto counts = short_input_prepared_hits(text, lowered_words_)) {
+      return hit_ratio(counts->hits, counts->words);
     }
-    return hit_ratio(find_words(*utf8, words(), nullptr), word_count());
   }
-  const auto& units = std::get<FixedWidthText>(text);
+  return hit_ratio(find_words(text, words(), nullptr), word_count());
+}
+
+std::optional<float> PreparedQuery::score_units(const FixedWidthText& units) const noexcept {
   // Titles of 4-byte code points are searched as they are, below.
   if (units.length <= kShortInputUnits && units.width < 4) {
     if (const auto counts = short_units_prepared_hits(units, code_point_words_)) {
@@ -73,12 +73,17 @@ std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) con
   }
   if (units.length <= kShortInputBytes) {
     char bytes[utf8_size_bound(4, kShortInputBytes)];
-    return score_if_readable(
-        std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)));
+    return score_utf8(std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)));
   }
   const auto hits = find_words(units, words(), nullptr);
   if (!hits) return std::nullopt;
   return hit_ratio(*hits, word_count());
+}
+
+std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) const noexcept {
+  if (const auto* units = std::get_if<FixedWidthText>(&text)) return score_units(*units);
+  if (const auto* utf8 = std::get_if<std::string_view>(&text)) return score_utf8(*utf8);
+  return std::nullopt;  // a variant never left without a value
 }
 
 std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) const {

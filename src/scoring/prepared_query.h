@@ -46,6 +46,8 @@ class PreparedQuery {
  private:
   PreparedQuery() = default;
   WordSet words() const noexcept { return {needles_, longest_}; }
+  float score_utf8(std::string_view text) const noexcept;
+  std::optional<float> score_units(const FixedWidthText& units) const noexcept;
 
   // The lowercased words, one after another; the needles view them (a
   // vector's bytes stay put when it moves).
