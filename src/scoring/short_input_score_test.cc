@@ -14,7 +14,6 @@
 #include "scoring/short_units_score.h"
 #include "scoring/testing/levels.h"
 #include "scoring/testing/testing.h"
-#include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
 
 namespace corvane::scoring {
@@ -35,19 +34,9 @@ struct Implementation {
     if (units_width != 0) {
       const Units units(text, units_width);
       if (units_kernel == nullptr) return short_units_hits(units.text, query);
-      Vector<std::string_view> words;
-      split_words(query, words);
-      if (words.empty()) return ShortWordHits{0, 0};
-      std::vector<std::u32string> lowered;
-      std::vector<std::u32string_view> views;
-      views.reserve(words.size());
-      for (const std::string_view word : words) {
-        const Text bytes = to_lower_full(word);
-        std::u32string code_points(bytes.size(), U'\0');
-        code_points.resize(decode_code_points(bytes, code_points.data()));
-        lowered.push_back(std::move(code_points));
-      }
-      for (const std::u32string& word : lowered) views.emplace_back(word);
+      const std::vector<std::u32string> lowered = lowered_code_point_words(query);
+      if (lowered.empty()) return ShortWordHits{0, 0};
+      const std::vector<std::u32string_view> views(lowered.begin(), lowered.end());
       return units_kernel(units.text.data, units.text.length, units.text.width, views);
     }
     if (prepared != nullptr) {

@@ -8,7 +8,6 @@
 #include "scoring/arch/kernel_table.h"
 #include "scoring/testing/levels.h"
 #include "scoring/testing/testing.h"
-#include "scoring/unicode/utf8.h"
 
 namespace corvane::scoring {
 namespace {
@@ -20,15 +19,7 @@ struct AnchoredWords {
   std::vector<UnitWord> words;
   bool anchored = true;
 
-  explicit AnchoredWords(std::string_view query) {
-    Vector<std::string_view> split;
-    split_words(query, split);
-    for (const std::string_view word : split) {
-      const Text bytes = to_lower_full(word);
-      std::u32string code_points(bytes.size(), U'\0');
-      code_points.resize(decode_code_points(bytes, code_points.data()));
-      lowered.push_back(std::move(code_points));
-    }
+  explicit AnchoredWords(std::string_view query) : lowered(lowered_code_point_words(query)) {
     for (const std::u32string& word : lowered) {
       const auto made = UnitWord::make(word);
       if (!made) anchored = false;

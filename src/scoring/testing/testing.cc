@@ -47,6 +47,19 @@ bool sigma_ascii_break(unsigned char b) noexcept {
   return (kSigmaBreakHigh[b >> 4] & kSigmaBreakLow[b & 15]) != 0;
 }
 
+std::vector<std::u32string> lowered_code_point_words(std::string_view query) {
+  Vector<std::string_view> words;
+  split_words(query, words);
+  std::vector<std::u32string> lowered;
+  for (const std::string_view word : words) {
+    const Text bytes = to_lower_full(word);
+    std::u32string code_points(bytes.size(), U'\0');
+    code_points.resize(decode_code_points(bytes, code_points.data()));
+    lowered.push_back(std::move(code_points));
+  }
+  return lowered;
+}
+
 Units::Units(std::string_view utf8, std::size_t width) {
   std::vector<char32_t> code_points(utf8.size());
   code_points.resize(decode_code_points(utf8, code_points.data()));

@@ -18,6 +18,8 @@
 //   of the sigma context tables (scoring/unicode/sigma_context.h): whether
 //   they take byte b for a cased letter, or for a code point that ends a
 //   word.
+// - `lowered_code_point_words(query)` gives the words of `query`, each
+//   lowercased by itself, as code points, as a prepared query holds them.
 // - `Units(utf8, width)` holds the code points of `utf8` in units of at
 //   least `width` bytes, as wide as its largest needs, as `text`.
 // Complexity: as the operations they wrap.
@@ -25,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +37,8 @@
 namespace corvane::scoring {
 
 void split_words(std::string_view text, Vector<std::string_view>& words);
+
+std::vector<std::u32string> lowered_code_point_words(std::string_view query);
 
 struct Units {
   std::vector<std::uint8_t> bytes;
