@@ -199,21 +199,32 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
           return !interrupted;
         });
       };
-      // What the calling thread scored since it last read the clock.
-      std::size_t texts_unread = 0;
-      std::size_t unread = 0;
+      // What the calling thread scored since it last read the clock. It
+      // writes this per text, so it has a cache line of its own: on a line
+      // the other threads read per text it would bounce between the cores.
+      struct alignas(64) Unread {
+        std::size_t texts = 0;
+        std::size_t bytes = 0;
+      } unread;
       const auto work = [&](std::size_t begin, std::size_t end, const std::atomic<bool>& stop) {
         const bool on_caller = std::this_thread::get_id() == caller;
+        // Read once a range, into registers: per text, the thread reads
+        // nothing of the calling thread's stack.
+        const scoring::PreparedQuery* const* const query_list = queries.data();
+        const scoring::ScoreText* const views = round.views.data();
+        float* const scores = round.scores.data();
+        const std::size_t readable = round.readable;
+        const std::size_t per_text = q;
         for (std::size_t pair = begin; pair < end; ++pair) {
           // A stop (Ctrl-C) is seen at the next text.
           if (stop.load(std::memory_order_relaxed)) return false;
           // One query is the common case: no division per text.
-          const std::size_t i = q == 1 ? pair : pair / q;
+          const std::size_t i = per_text == 1 ? pair : pair / per_text;
           if (on_caller) {
-            unread += text_bytes(round.views[i]);
-            if (++texts_unread >= kTextsBetweenClockReads || unread >= kBytesBetweenClockReads) {
-              texts_unread = 0;
-              unread = 0;
+            unread.bytes += text_bytes(views[i]);
+            if (++unread.texts >= kTextsBetweenClockReads ||
+                unread.bytes >= kBytesBetweenClockReads) {
+              unread = {};
               if (std::chrono::steady_clock::now() - last_poll >= kPollInterval && !poll()) {
                 return false;
               }
@@ -221,11 +232,11 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
           }
           // A text read on the calling thread is in its cache, not in this
           // thread's: asked for a few texts ahead, it is here when needed.
-          if (i + kTextsAhead < round.readable)
-            __builtin_prefetch(text_start(round.views[i + kTextsAhead]));
-          const auto scored = queries[q == 1 ? 0 : pair % q]->score_if_readable(round.views[i]);
+          if (i + kTextsAhead < readable) __builtin_prefetch(text_start(views[i + kTextsAhead]));
+          const auto scored =
+              query_list[per_text == 1 ? 0 : pair % per_text]->score_if_readable(views[i]);
           if (scored) {
-            round.scores[pair] = *scored;
+            scores[pair] = *scored;
             continue;
           }
           // Only a surrogate can fail a text: the query has words.
