@@ -18,6 +18,34 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// How long a thread that waits for another spins before it sleeps. Loops
+// of a team follow each other within microseconds, and so do the ends of
+// a loop's threads; waking a sleeping thread costs tens of microseconds
+// (more under a hypervisor), a round's worth of texts.
+constexpr auto kSpinBeforeSleep = std::chrono::microseconds{100};
+
+// A hint to the core that this thread is spinning.
+inline void relax() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(__aarch64__)
+  asm volatile("yield");
+#endif
+}
+
+// Spins until `done()` or kSpinBeforeSleep has passed; gives `done()`.
+template <class Done>
+bool spin_until(Done&& done) noexcept {
+  const Clock::time_point until = Clock::now() + kSpinBeforeSleep;
+  for (;;) {
+    for (int i = 0; i < 64; ++i) {
+      if (done()) return true;
+      relax();
+    }
+    if (Clock::now() >= until) return done();
+  }
+}
+
 struct Range {
   std::size_t begin = 0;
   std::size_t end = 0;
@@ -54,7 +82,8 @@ class SharedLoop {
   void help() noexcept {
     run_ranges(nullptr);
     const std::lock_guard lock(mutex_);
-    --helpers_running_;
+    // Release: the caller that sees the count fall sees this helper's work.
+    helpers_running_.fetch_sub(1, std::memory_order_release);
     helper_done_.notify_one();
   }
 
@@ -62,14 +91,17 @@ class SharedLoop {
   // caller waits for each however soon it ends.
   void helpers_starting(std::size_t helpers) {
     const std::lock_guard lock(mutex_);
-    helpers_running_ += helpers;
+    helpers_running_.fetch_add(helpers, std::memory_order_relaxed);
   }
 
   // Waits for every helper to finish its ranges, polling at least every
   // kPollInterval until a stop is asked.
   void wait_for_helpers(Clock::time_point& last_poll) {
+    const auto all_done = [this] {
+      return helpers_running_.load(std::memory_order_acquire) == 0;
+    };
+    if (spin_until(all_done)) return;
     std::unique_lock lock(mutex_);
-    const auto all_done = [this] { return helpers_running_ == 0; };
     while (!all_done()) {
       if (job_.poll == nullptr || stop_requested()) {
         helper_done_.wait(lock, all_done);
@@ -85,7 +117,8 @@ class SharedLoop {
   // Waits for every helper to finish its ranges, polling nothing.
   void wait_for_helpers_unpolled() noexcept {
     std::unique_lock lock(mutex_);
-    helper_done_.wait(lock, [this] { return helpers_running_ == 0; });
+    helper_done_.wait(lock,
+                      [this] { return helpers_running_.load(std::memory_order_acquire) == 0; });
   }
 
   // The caller's prologue, if any; an exception stops the loop.
@@ -159,7 +192,8 @@ class SharedLoop {
   std::exception_ptr error_;
   std::mutex mutex_;
   std::condition_variable helper_done_;
-  std::size_t helpers_running_ = 0;  // guarded by mutex_
+  // Changed under mutex_, read without it by a caller that spins.
+  std::atomic<std::size_t> helpers_running_{0};
 };
 
 // The team's helpers and what they share with the caller. A helper waits
@@ -168,21 +202,26 @@ class SharedLoop {
 struct LoopTeamState {
   std::mutex mutex;
   std::condition_variable wake;
-  std::uint64_t generation = 0;  // guarded by mutex
+  // Changed under mutex, read without it by a helper that spins.
+  std::atomic<std::uint64_t> generation{0};
   SharedLoop* loop = nullptr;    // the current loop; guarded by mutex
   std::size_t loop_helpers = 0;  // how many helpers it takes; guarded
-  bool ending = false;           // guarded by mutex
+  std::atomic<bool> ending{false};  // changed under mutex
   Vector<std::thread> threads;   // the caller's only
 
   void serve(std::size_t index) noexcept {
     std::uint64_t seen = 0;
     for (;;) {
       SharedLoop* loop = nullptr;
+      spin_until([&] {
+        return ending.load(std::memory_order_relaxed) ||
+               generation.load(std::memory_order_relaxed) != seen;
+      });
       {
         std::unique_lock lock(mutex);
         wake.wait(lock, [&] { return ending || generation != seen; });
         if (ending) return;
-        seen = generation;
+        seen = generation.load(std::memory_order_relaxed);
         if (index < loop_helpers) loop = this->loop;
       }
       // The caller waits for this helper before the loop ends, so the loop
