@@ -68,14 +68,17 @@ Tables make_tables() noexcept {
   t.find_unit_pair = avx2::kFindUnitPair;
   level(Isa::Avx2);
 
-  // The short-input scorers stay at AVX2: 64-byte registers would be one
-  // block for every input they take. So does the search of fixed-width
-  // text as it is: its compares of whole units come back as vectors, which
-  // AVX-512 would have to move out of mask registers and back (measured no
-  // faster).
+  // The short-input scorers take a whole short text in one 64-byte
+  // register, read by a masked load, and their compares land in mask
+  // registers. The search of fixed-width text as it is stays at AVX2: its
+  // compares of whole units come back as vectors, which AVX-512 would have
+  // to move out of mask registers and back (measured no faster).
   t.lower_long_run = avx512bw::kLowerLongRun;
   t.long_min_size = 64;
   prefer_search(avx512bw::kPrefilteredSearch, 64);
+  t.short_input_hits = avx512bw::kShortInputHits;
+  t.short_input_prepared_hits = avx512bw::kShortInputPreparedHits;
+  t.short_units_hits = avx512bw::kShortUnitsHits;
   level(Isa::Avx512Bw);
 
   t.lower_two_byte_run = avx512vbmi2::kLowerTwoByteRun;

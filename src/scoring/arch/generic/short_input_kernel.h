@@ -98,7 +98,7 @@ struct ShortInput {
     std::uint64_t white_space() const noexcept {
       std::uint64_t mask = 0;
       for (std::size_t k = 0; k < N; ++k) {
-        const Vec space = V::either(V::equal(v[k], V::splat(' ')), V::in_range(v[k], '\t', '\r'));
+        const auto space = V::either(V::equal(v[k], V::splat(' ')), V::in_range(v[k], '\t', '\r'));
         mask |= V::lanes(space) << (k * kWidth);
       }
       return mask;

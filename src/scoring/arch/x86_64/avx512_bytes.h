@@ -38,6 +38,10 @@ struct Avx512BwBytes {
   static __m512i splat(char b) noexcept { return _mm512_set1_epi8(b); }
   static __m512i load(const char* p) noexcept { return _mm512_loadu_si512(p); }
   static void store(char* p, __m512i v) noexcept { _mm512_storeu_si512(p, v); }
+  // A masked load: the lanes past `size` are neither read nor faulted on.
+  static __m512i load_partial(const char* p, std::size_t size) noexcept {
+    return _mm512_maskz_loadu_epi8(_bzhi_u64(~std::uint64_t{0}, static_cast<unsigned>(size)), p);
+  }
   static __m512i table16(const unsigned char* p) noexcept {
     return _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
   }

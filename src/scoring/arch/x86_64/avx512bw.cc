@@ -11,12 +11,18 @@ CORVANE_TARGET_BEGIN(Avx512Bw)
 
 #include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
+#include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/x86_64/avx512_bytes.h"
 
 namespace corvane::scoring::avx512bw {
 
 constinit LowerSequenceRun* const kLowerLongRun = scoring::lower_long_run<Avx512BwBytes>;
 constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<Avx512BwBytes>;
+constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Avx512BwBytes>;
+constinit ShortInputPreparedHits* const kShortInputPreparedHits =
+    short_input_prepared_hits_with<Avx512BwBytes>;
+constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx512BwBytes>;
 
 }  // namespace corvane::scoring::avx512bw
 
