@@ -26,6 +26,9 @@ namespace {
 // A round is shared out only where each thread gets this many bytes of
 // text: below that, starting a thread costs more than it saves.
 constexpr std::size_t kBytesPerThread = std::size_t{64} * 1024;
+// How much text a round holds for each worker asked for (texts permitting):
+// little enough to stay in a core's cache from its reading to its scoring.
+constexpr std::size_t kRoundBytesPerWorker = std::size_t{128} * 1024;
 
 // The error `lexical_score` raises for text `object`, with a note naming
 // its index.
@@ -97,7 +100,8 @@ std::expected<std::size_t, PyErr> workers_from(PyObject* object) {
 
 namespace {
 
-// One round of texts: their forms, read attached, and their scores.
+// One round of texts: their forms, read attached, and their scores, query
+// by query: query j's score for text t at scores[j * count + t].
 struct Round {
   Vector<scoring::ScoreText> views;
   Vector<float> scores;
@@ -107,43 +111,62 @@ struct Round {
   std::size_t bytes = 0;
 };
 
-// How often the calling thread looks at the clock between its texts: after
-// so many texts, or sooner after so many bytes of them.
-constexpr std::size_t kTextsBetweenClockReads = 16;
-constexpr std::size_t kBytesBetweenClockReads = std::size_t{256} * 1024;
+// A thread scores its range in pieces of so many texts, or fewer where
+// they hold so many bytes: between pieces it looks for a stop, and the
+// calling thread at the clock.
+constexpr std::size_t kPieceTexts = 16;
+constexpr std::size_t kPieceBytes = std::size_t{256} * 1024;
 
 std::size_t text_bytes(const scoring::ScoreText& text) noexcept {
   if (const auto* units = std::get_if<scoring::FixedWidthText>(&text)) {
     return units->length * units->width;
   }
-  return std::get<std::string_view>(text).size();
+  return std::get_if<std::string_view>(&text)->size();
 }
 
 const void* text_start(const scoring::ScoreText& text) noexcept {
   if (const auto* units = std::get_if<scoring::FixedWidthText>(&text)) return units->data;
-  return std::get<std::string_view>(text).data();
+  return std::get_if<std::string_view>(&text)->data();
 }
 
-// How far ahead of its text a scoring thread asks for the next texts' bytes.
-constexpr std::size_t kTextsAhead = 8;
+// The end of the piece that starts at `begin` (before `end`), its texts'
+// bytes asked for meanwhile: a text read on the calling thread is in that
+// thread's cache, not in this one's.
+std::size_t piece_end(const scoring::ScoreText* views, std::size_t begin, std::size_t end,
+                      std::size_t queries) noexcept {
+  std::size_t at = begin;
+  std::size_t bytes = 0;
+  do {
+    __builtin_prefetch(text_start(views[at]));
+    bytes += text_bytes(views[at]) * queries;
+    ++at;
+  } while (at < end && at - begin < kPieceTexts && bytes < kPieceBytes);
+  return at;
+}
 
-// Reads the forms of texts [base, base + count) into `round`, attached;
-// the first that is not a `str` ends the reading.
-void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Round& round) {
+// Reads the forms of texts from `base` into `round`, attached: `most` of
+// them, fewer where they reach `budget` bytes first (one at least). The
+// first that is not a `str` ends the reading and the round.
+void read_round(const TextBatch& texts, std::size_t base, std::size_t most, std::size_t budget,
+                Round& round) {
   round.base = base;
-  round.count = count;
-  round.readable = count;
-  round.bytes = 0;
-  for (std::size_t i = 0; i < count; ++i) {
+  std::size_t bytes = 0;
+  std::size_t i = 0;
+  for (; i < most && bytes < budget; ++i) {
     // Without the general reading's result type, which carries an error.
     const auto text = module::str_text(texts.at(base + i));
     if (!text) {
+      round.count = i + 1;
       round.readable = i;
+      round.bytes = bytes;
       return;
     }
     round.views[i] = *text;
-    round.bytes += text_bytes(round.views[i]);
+    bytes += text_bytes(round.views[i]);
   }
+  round.count = i;
+  round.readable = i;
+  round.bytes = bytes;
 }
 
 }  // namespace
@@ -166,16 +189,21 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
   // Hands out the scores of a round that was scored whole.
   bool taken_ok = true;
   const auto hand_out = [&](const Round& round) {
-    for (std::size_t i = 0; i < round.count && taken_ok; ++i) {
-      taken_ok =
-          take(context, round.base + i, std::span<const float>(round.scores.data() + i * q, q));
-    }
+    taken_ok = take(context, round.base, round.count,
+                    std::span<const float>(round.scores.data(), round.count * q));
   };
   if (n == 0) return {};
   // The threads of every round: each started once, when a round first
   // needs it.
   LoopTeam team;
-  read_round(texts, 0, std::min(size, n), rounds[0]);
+  // A round's texts stay in the caches of the threads that read and score
+  // them: each thread gets about kRoundBytesPerWorker of text a round.
+  const std::size_t budget = kRoundBytesPerWorker * workers;
+  read_round(texts, 0, size, budget, rounds[0]);
+  // When the calling thread last let the interpreter run its signal
+  // handlers: kept across rounds, which may each be shorter than the
+  // interval.
+  auto last_poll = std::chrono::steady_clock::now();
   for (std::size_t k = 0;; ++k) {
     Round& round = rounds[k % 2];
     Round& other = rounds[(k + 1) % 2];
@@ -188,10 +216,9 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
     {
       Detached detached;
       // The calling thread lets the interpreter run its signal handlers at
-      // least every kPollInterval: between its ranges, between the texts
+      // least every kPollInterval: between its ranges, between the pieces
       // of its own range, and while it waits for the others.
       const std::thread::id caller = std::this_thread::get_id();
-      auto last_poll = std::chrono::steady_clock::now();
       const auto poll = [&] {
         last_poll = std::chrono::steady_clock::now();
         return detached.attached([&] {
@@ -199,49 +226,36 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
           return !interrupted;
         });
       };
-      // What the calling thread scored since it last read the clock. It
-      // writes this per text, so it has a cache line of its own: on a line
-      // the other threads read per text it would bounce between the cores.
-      struct alignas(64) Unread {
-        std::size_t texts = 0;
-        std::size_t bytes = 0;
-      } unread;
       const auto work = [&](std::size_t begin, std::size_t end, const std::atomic<bool>& stop) {
         const bool on_caller = std::this_thread::get_id() == caller;
-        // Read once a range, into registers: per text, the thread reads
-        // nothing of the calling thread's stack.
+        // Read once a range, into registers: per piece, the thread reads
+        // nothing of the calling thread's stack, whose lines it writes.
         const scoring::PreparedQuery* const* const query_list = queries.data();
+        const std::size_t query_count = q;
         const scoring::ScoreText* const views = round.views.data();
         float* const scores = round.scores.data();
-        const std::size_t readable = round.readable;
-        const std::size_t per_text = q;
-        for (std::size_t pair = begin; pair < end; ++pair) {
-          // A stop (Ctrl-C) is seen at the next text.
+        const std::size_t stride = round.count;
+        for (std::size_t piece = begin; piece < end;) {
+          // A stop (Ctrl-C) is seen at the next piece.
           if (stop.load(std::memory_order_relaxed)) return false;
-          // One query is the common case: no division per text.
-          const std::size_t i = per_text == 1 ? pair : pair / per_text;
-          if (on_caller) {
-            unread.bytes += text_bytes(views[i]);
-            if (++unread.texts >= kTextsBetweenClockReads ||
-                unread.bytes >= kBytesBetweenClockReads) {
-              unread = {};
-              if (std::chrono::steady_clock::now() - last_poll >= kPollInterval && !poll()) {
-                return false;
-              }
+          const std::size_t last = piece_end(views, piece, end, query_count);
+          const std::span<const scoring::ScoreText> run(views + piece, last - piece);
+          for (std::size_t j = 0; j < query_count; ++j) {
+            const std::size_t scored = query_list[j]->score_each(run, scores + j * stride + piece);
+            if (scored == run.size()) continue;
+            // Only a surrogate can fail a text, for every query alike. The
+            // rest of the range lies beyond it, so it cannot hold a lower
+            // index: the range ends here.
+            const std::size_t i = piece + scored;
+            std::size_t lowest = refused.load(std::memory_order_relaxed);
+            while (i < lowest && !refused.compare_exchange_weak(lowest, i)) {
             }
+            return true;
           }
-          // A text read on the calling thread is in its cache, not in this
-          // thread's: asked for a few texts ahead, it is here when needed.
-          if (i + kTextsAhead < readable) __builtin_prefetch(text_start(views[i + kTextsAhead]));
-          const auto scored =
-              query_list[per_text == 1 ? 0 : pair % per_text]->score_if_readable(views[i]);
-          if (scored) {
-            scores[pair] = *scored;
-            continue;
-          }
-          // Only a surrogate can fail a text: the query has words.
-          std::size_t lowest = refused.load(std::memory_order_relaxed);
-          while (i < lowest && !refused.compare_exchange_weak(lowest, i)) {
+          piece = last;
+          if (on_caller && std::chrono::steady_clock::now() - last_poll >= kPollInterval &&
+              !poll()) {
+            return false;
           }
         }
         return true;
@@ -252,10 +266,10 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
         if (!previous && !next) return;
         detached.attached([&] {
           if (previous) hand_out(other);
-          if (next && taken_ok) read_round(texts, next_base, std::min(size, n - next_base), other);
+          if (next && taken_ok) read_round(texts, next_base, std::min(size, n - next_base), budget, other);
         });
       };
-      static_cast<void>(team.parallel_for(round.readable * q, threads, work, poll, prologue));
+      static_cast<void>(team.parallel_for(round.readable, threads, work, poll, prologue));
     }
     if (interrupted || !taken_ok) return std::unexpected(fetch_pending());
     const std::size_t first_refused = std::min(refused.load(), round.readable);

@@ -7,9 +7,11 @@
 //   given) 1; 0 and below -1 give ValueError, anything not an `int`
 //   TypeError.
 // - `score_batch(queries, texts, workers, take)` scores every text against
-//   every query and hands the scores to `take(text_index, scores)` (one
-//   float per query, in order) on the calling thread, attached, in text
-//   order, in rounds of at most kRoundTexts texts. For each round it reads
+//   every query and hands the scores to `take(first, count, scores)` on
+//   the calling thread, attached, a round at a time, in text order: texts
+//   [first, first + count), query j's score for text first + t at
+//   scores[j * count + t],
+//   in rounds of at most kRoundTexts texts (fewer where they are long). For each round it reads
 //   the texts' forms while attached, then detaches and scores them on up
 //   to `workers` threads (fewer for rounds too small to share), the
 //   calling thread among them; the other Python threads run meanwhile.
@@ -39,7 +41,7 @@
 
 namespace corvane::batch {
 
-inline constexpr std::size_t kRoundTexts = 8192;
+inline constexpr std::size_t kRoundTexts = 4096;
 
 std::expected<std::size_t, boundary::PyErr> workers_from(PyObject* object);
 
@@ -53,7 +55,8 @@ boundary::PyErr text_refusal(PyObject* object);
 // that adding it raised.
 boundary::PyErr with_index_note(boundary::PyErr error, const char* what, std::size_t index);
 
-using TakeScores = bool (*)(void* context, std::size_t index, std::span<const float> scores);
+using TakeScores = bool (*)(void* context, std::size_t first, std::size_t count,
+                            std::span<const float> scores);
 
 std::expected<void, boundary::PyErr> score_batch(
     std::span<const scoring::PreparedQuery* const> queries, const TextBatch& texts,
@@ -64,8 +67,9 @@ std::expected<void, boundary::PyErr> score_batch(
     std::span<const scoring::PreparedQuery* const> queries, const TextBatch& texts,
     std::size_t workers, Take&& take) {
   return score_batch(queries, texts, workers, &take,
-                     [](void* context, std::size_t index, std::span<const float> scores) {
-                       return (*static_cast<std::remove_reference_t<Take>*>(context))(index,
+                     [](void* context, std::size_t first, std::size_t count,
+                        std::span<const float> scores) {
+                       return (*static_cast<std::remove_reference_t<Take>*>(context))(first, count,
                                                                                       scores);
                      });
 }

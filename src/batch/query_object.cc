@@ -179,13 +179,18 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
         const scoring::PreparedQuery* const queries[] = {as_query(self)->prepared};
         ScoreFloats floats(queries[0]->word_count());
         auto scored = score_batch(
-            queries, *texts, *workers, [&](std::size_t index, std::span<const float> scores) {
-              PyObject* value = floats.get(scores[0]);
-              if (value == nullptr) return false;
-              // The text's round is scored: its reference goes.
-              PyObject* text = texts->at(index);
-              PyList_SET_ITEM(texts->slots(), static_cast<Py_ssize_t>(index), value);
-              Py_DECREF(text);
+            queries, *texts, *workers,
+            [&](std::size_t first, std::size_t count, std::span<const float> scores) {
+              PyObject* const slots = texts->slots();
+              for (std::size_t t = 0; t < count; ++t) {
+                PyObject* value = floats.get(scores[t]);
+                if (value == nullptr) return false;
+                // The text's round is scored: its reference goes.
+                const auto index = static_cast<Py_ssize_t>(first + t);
+                PyObject* text = PyList_GET_ITEM(slots, index);
+                PyList_SET_ITEM(slots, index, value);
+                Py_DECREF(text);
+              }
               return true;
             });
         if (!scored) return std::unexpected(std::move(scored.error()));

@@ -86,6 +86,31 @@ std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) con
   return std::nullopt;  // a variant never left without a value
 }
 
+std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
+                                      float* scores) const noexcept {
+  // The short scorer of UTF-8 text, the most common case, is looked up
+  // once for the run.
+  ShortInputPreparedHits* const short_input = kernels().short_input_prepared_hits;
+  const std::span<const std::string_view> words = lowered_words_;
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    if (const auto* utf8 = std::get_if<std::string_view>(&texts[k])) {
+      if (utf8->size() <= kShortInputBytes && short_input != nullptr) {
+        if (const auto counts = short_input(*utf8, words, to_lower_full_into)) {
+          scores[k] = hit_ratio(counts->hits, counts->words);
+          continue;
+        }
+      }
+      scores[k] = score_utf8(*utf8);
+      continue;
+    }
+    // A variant holds one of its two forms.
+    const auto scored = score_units(*std::get_if<FixedWidthText>(&texts[k]));
+    if (!scored) return k;
+    scores[k] = *scored;
+  }
+  return texts.size();
+}
+
 std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) const {
   if (const auto score = score_if_readable(text)) return *score;
   return std::unexpected(ScoreError::surrogate_in_text());

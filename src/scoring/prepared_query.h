@@ -9,7 +9,10 @@
 // included (`ScoreError::surrogate_in_text()`). `match(text, found)` takes
 // `found` of `word_count()` flags and sets found[k] exactly when word k (in
 // query order, repeats counted) occurs in the lowercased text, with the
-// same error. A prepared query does not change after `make`: any number of
+// same error. `score_each(texts, scores)` puts each text's score in
+// scores[k] up to the first text holding a surrogate and gives that text's
+// index (texts.size() when none holds one); the scores from there on are
+// left as they were. A prepared query does not change after `make`: any number of
 // threads may score with one at once. Scoring allocates nothing for texts
 // of a few KiB and a bounded scratch for longer ones; it keeps nothing.
 // Complexity: `make` O(len(query)); `score` and `match` as
@@ -40,6 +43,9 @@ class PreparedQuery {
   // The same, with nothing for a text holding a surrogate: a batch's form,
   // which builds no error for every text.
   std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
+  // A batch's form: a run of texts at once, so that what every text needs
+  // is looked up once a run.
+  std::size_t score_each(std::span<const ScoreText> texts, float* scores) const noexcept;
   std::expected<std::uint64_t, ScoreError> match(const ScoreText& text,
                                                  std::span<bool> found) const;
 
