@@ -140,7 +140,10 @@ RangeJob job_of(Work& work, Poll& poll, Prologue& prologue) noexcept {
 // `parallel_for` runs one loop as the free function does, with the team's
 // helpers (starting more when a loop wants more; fewer when the system
 // refuses one), from one calling thread at a time. The team's end joins
-// every helper; no thread outlives it.
+// every helper; no thread outlives it. A helper that waits for the next
+// loop, and a caller that waits for the helpers, spin for up to 100
+// microseconds before they sleep, so that loops in quick succession do not
+// pay for waking threads.
 class LoopTeam {
  public:
   LoopTeam();

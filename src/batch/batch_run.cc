@@ -26,9 +26,6 @@ namespace {
 // A round is shared out only where each thread gets this many bytes of
 // text: below that, starting a thread costs more than it saves.
 constexpr std::size_t kBytesPerThread = std::size_t{64} * 1024;
-// How much text a round holds for each worker asked for (texts permitting):
-// little enough to stay in a core's cache from its reading to its scoring.
-constexpr std::size_t kRoundBytesPerWorker = std::size_t{128} * 1024;
 
 // The error `lexical_score` raises for text `object`, with a note naming
 // its index.
@@ -117,54 +114,40 @@ struct Round {
 constexpr std::size_t kPieceTexts = 16;
 constexpr std::size_t kPieceBytes = std::size_t{256} * 1024;
 
-std::size_t text_bytes(const scoring::ScoreText& text) noexcept {
-  if (const auto* units = std::get_if<scoring::FixedWidthText>(&text)) {
-    return units->length * units->width;
-  }
-  return std::get_if<std::string_view>(&text)->size();
-}
+using scoring::text_bytes;
+using scoring::text_start;
 
-const void* text_start(const scoring::ScoreText& text) noexcept {
-  if (const auto* units = std::get_if<scoring::FixedWidthText>(&text)) return units->data;
-  return std::get_if<std::string_view>(&text)->data();
-}
-
-// The end of the piece that starts at `begin` (before `end`), its texts'
-// bytes asked for meanwhile: a text read on the calling thread is in that
+// The end of the piece that starts at `begin` (before `end`). The first
+// texts of the piece after it are asked for meanwhile, as `score_each` asks
+// for those within a piece: a text read on the calling thread is in that
 // thread's cache, not in this one's.
 std::size_t piece_end(const scoring::ScoreText* views, std::size_t begin, std::size_t end,
                       std::size_t queries) noexcept {
   std::size_t at = begin;
   std::size_t bytes = 0;
   do {
-    __builtin_prefetch(text_start(views[at]));
     bytes += text_bytes(views[at]) * queries;
     ++at;
   } while (at < end && at - begin < kPieceTexts && bytes < kPieceBytes);
+  const std::size_t ahead = std::min(end, at + scoring::PreparedQuery::kTextsAhead);
+  for (std::size_t k = at; k < ahead; ++k) __builtin_prefetch(text_start(views[k]));
   return at;
 }
 
-// Reads the forms of texts from `base` into `round`, attached: `most` of
-// them, fewer where they reach `budget` bytes first (one at least). The
-// first that is not a `str` ends the reading and the round.
-void read_round(const TextBatch& texts, std::size_t base, std::size_t most, std::size_t budget,
-                Round& round) {
+// Reads the forms of texts [base, base + count) into `round`, attached;
+// the first that is not a `str` ends the reading and the round.
+void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Round& round) {
   round.base = base;
+  round.count = count;
   std::size_t bytes = 0;
   std::size_t i = 0;
-  for (; i < most && bytes < budget; ++i) {
+  for (; i < count; ++i) {
+    // The objects are asked for a few texts ahead: each is read here first.
+    if (i + kTextsAhead < count) __builtin_prefetch(texts.at(base + i + kTextsAhead));
     // Without the general reading's result type, which carries an error.
-    const auto text = module::str_text(texts.at(base + i));
-    if (!text) {
-      round.count = i + 1;
-      round.readable = i;
-      round.bytes = bytes;
-      return;
-    }
-    round.views[i] = *text;
+    if (!module::str_text(texts.at(base + i), round.views[i])) break;
     bytes += text_bytes(round.views[i]);
   }
-  round.count = i;
   round.readable = i;
   round.bytes = bytes;
 }
@@ -196,10 +179,7 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
   // The threads of every round: each started once, when a round first
   // needs it.
   LoopTeam team;
-  // A round's texts stay in the caches of the threads that read and score
-  // them: each thread gets about kRoundBytesPerWorker of text a round.
-  const std::size_t budget = kRoundBytesPerWorker * workers;
-  read_round(texts, 0, size, budget, rounds[0]);
+  read_round(texts, 0, size, rounds[0]);
   // When the calling thread last let the interpreter run its signal
   // handlers: kept across rounds, which may each be shorter than the
   // interval.
@@ -266,7 +246,7 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
         if (!previous && !next) return;
         detached.attached([&] {
           if (previous) hand_out(other);
-          if (next && taken_ok) read_round(texts, next_base, std::min(size, n - next_base), budget, other);
+          if (next && taken_ok) read_round(texts, next_base, std::min(size, n - next_base), other);
         });
       };
       static_cast<void>(team.parallel_for(round.readable, threads, work, poll, prologue));

@@ -10,14 +10,15 @@
 //   every query and hands the scores to `take(first, count, scores)` on
 //   the calling thread, attached, a round at a time, in text order: texts
 //   [first, first + count), query j's score for text first + t at
-//   scores[j * count + t],
-//   in rounds of at most kRoundTexts texts (fewer where they are long). For each round it reads
+//   scores[j * count + t]. Rounds hold kRoundTexts texts (the last fewer).
+//   For each round it reads
 //   the texts' forms while attached, then detaches and scores them on up
 //   to `workers` threads (fewer for rounds too small to share), the
 //   calling thread among them; the other Python threads run meanwhile.
 //   While detached, the calling thread attaches at least every 50 ms to
 //   let the interpreter run its signal handlers; one that raises (Ctrl-C's
-//   KeyboardInterrupt) stops the scoring at the next text and is the
+//   KeyboardInterrupt) stops the scoring at the next piece of a thread's
+//   texts (at most 16 texts, fewer once they hold 256 KiB) and is the
 //   result. A text that `lexical_score` would refuse (not a `str`, or
 //   holding a lone surrogate) stops the batch after its round: the result
 //   is the error `lexical_score` raises for it, for the lowest such index,
@@ -42,6 +43,9 @@
 namespace corvane::batch {
 
 inline constexpr std::size_t kRoundTexts = 4096;
+// How far ahead of the text it works on a loop over a round's texts asks
+// for the next ones' memory.
+inline constexpr std::size_t kTextsAhead = 8;
 
 std::expected<std::size_t, boundary::PyErr> workers_from(PyObject* object);
 

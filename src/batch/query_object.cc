@@ -15,6 +15,7 @@
 #include "boundary/faults/null_result.h"
 #include "boundary/guarded_entry.h"
 #include "module/argument_text.h"
+#include "scoring/arch/prefetch.h"
 #include "scoring/transcode/fixed_width_text.h"
 #include "scoring/unicode/white_space.h"
 
@@ -183,6 +184,11 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
             [&](std::size_t first, std::size_t count, std::span<const float> scores) {
               PyObject* const slots = texts->slots();
               for (std::size_t t = 0; t < count; ++t) {
+                // The texts were just read on other threads: their counts
+                // are asked for, to be written, a few texts ahead.
+                if (t + kTextsAhead < count) {
+                  scoring::prefetch_for_writing(PyList_GET_ITEM(slots, first + t + kTextsAhead));
+                }
                 PyObject* value = floats.get(scores[t]);
                 if (value == nullptr) return false;
                 // The text's round is scored: its reference goes.

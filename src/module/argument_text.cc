@@ -29,15 +29,15 @@ using boundary::type_mismatch_error;
 // for one, so that its error is the one raised.
 std::expected<scoring::ScoreText, PyErr> argument_text(std::string_view name, PyObject* object,
                                                        Surrogates surrogates) {
-  const std::optional<scoring::ScoreText> text = str_text(object);
-  if (!text) {
+  scoring::ScoreText text;
+  if (!str_text(object, text)) {
     return std::unexpected(wrap_argument_error(
         name, type_mismatch_error(object, reinterpret_cast<PyObject*>(&PyUnicode_Type))));
   }
-  const auto* units = std::get_if<scoring::FixedWidthText>(&*text);
+  const auto* units = std::get_if<scoring::FixedWidthText>(&text);
   if (units == nullptr || surrogates == Surrogates::LeftToTheCore ||
       !scoring::holds_surrogate(*units)) {
-    return *text;
+    return text;
   }
   Py_ssize_t length = 0;
   const char* bytes = PyUnicode_AsUTF8AndSize(object, &length);

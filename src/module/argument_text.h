@@ -4,8 +4,9 @@
 // - `ascii_text(object)` views the data of a `str` whose code points are
 //   all ASCII, which is its own UTF-8 form, without calling into the
 //   interpreter; anything else gives nothing.
-// - `str_text(object)` gives the text of a `str` as `argument_text` does
-//   with `Surrogates::LeftToTheCore`, and nothing for anything else.
+// - `str_text(object, text)` puts in `text` the text of a `str` as
+//   `argument_text` gives it with `Surrogates::LeftToTheCore`, and gives
+//   false (leaving `text` alone) for anything else.
 // - `argument_text(name, object)` gives the text of a `str` argument
 //   (subclasses included, their stored text) for the scoring core, viewed
 //   in place for as long as the caller holds the argument: as UTF-8 where
@@ -46,19 +47,26 @@ inline std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
                           static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
 }
 
-// Inline: a batch reads every text through it. The UTF-8 form the
-// interpreter may keep is read with acquire, as another thread may be
-// making it.
-inline std::optional<scoring::ScoreText> str_text(PyObject* object) noexcept {
-  if (!PyUnicode_Check(object)) return std::nullopt;
-  if (const auto ascii = ascii_text(object)) return *ascii;
+// Inline: a batch reads every text through it, into the text's place in
+// a round (written in place: a copy through an optional would cost a
+// stalled load a text). The UTF-8 form the interpreter may keep is read
+// with acquire, as another thread may be making it.
+inline bool str_text(PyObject* object, scoring::ScoreText& text) noexcept {
+  if (!PyUnicode_Check(object)) return false;
+  if (PyUnicode_IS_ASCII(object)) {
+    text.emplace<std::string_view>(static_cast<const char*>(PyUnicode_DATA(object)),
+                                   static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
+    return true;
+  }
   auto* compact = reinterpret_cast<PyCompactUnicodeObject*>(object);
   if (const char* utf8 = std::atomic_ref<char*>(compact->utf8).load(std::memory_order_acquire)) {
-    return std::string_view(utf8, static_cast<std::size_t>(compact->utf8_length));
+    text.emplace<std::string_view>(utf8, static_cast<std::size_t>(compact->utf8_length));
+    return true;
   }
-  return scoring::FixedWidthText{PyUnicode_DATA(object),
-                                 static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)),
-                                 static_cast<std::size_t>(PyUnicode_KIND(object))};
+  text.emplace<scoring::FixedWidthText>(PyUnicode_DATA(object),
+                                        static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)),
+                                        static_cast<std::size_t>(PyUnicode_KIND(object)));
+  return true;
 }
 
 enum class Surrogates { Refused, LeftToTheCore };

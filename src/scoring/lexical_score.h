@@ -13,6 +13,7 @@
 // Complexity: O(len(text) * words + len(query)).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <string_view>
@@ -50,6 +51,16 @@ inline std::expected<float, ScoreError> compute_lexical_score(std::string_view t
 
 // A text as UTF-8 or as fixed-width code points.
 using ScoreText = std::variant<std::string_view, FixedWidthText>;
+
+// Where a text's bytes start, and how many there are.
+inline const void* text_start(const ScoreText& text) noexcept {
+  if (const auto* units = std::get_if<FixedWidthText>(&text)) return units->data;
+  return std::get_if<std::string_view>(&text)->data();
+}
+inline std::size_t text_bytes(const ScoreText& text) noexcept {
+  if (const auto* units = std::get_if<FixedWidthText>(&text)) return units->length * units->width;
+  return std::get_if<std::string_view>(&text)->size();
+}
 
 // compute_lexical_score for either form of each argument, with the same result
 // as for their UTF-8 forms. A text of fixed-width code points is turned

@@ -93,6 +93,7 @@ std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
   ShortInputPreparedHits* const short_input = kernels().short_input_prepared_hits;
   const std::span<const std::string_view> words = lowered_words_;
   for (std::size_t k = 0; k < texts.size(); ++k) {
+    if (k + kTextsAhead < texts.size()) __builtin_prefetch(text_start(texts[k + kTextsAhead]));
     if (const auto* utf8 = std::get_if<std::string_view>(&texts[k])) {
       if (utf8->size() <= kShortInputBytes && short_input != nullptr) {
         if (const auto counts = short_input(*utf8, words, to_lower_full_into)) {

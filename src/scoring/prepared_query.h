@@ -36,6 +36,9 @@ namespace corvane::scoring {
 
 class PreparedQuery {
  public:
+  // How far ahead of the text it scores `score_each` asks for a text's bytes.
+  static constexpr std::size_t kTextsAhead = 4;
+
   static std::expected<PreparedQuery, ScoreError> make(std::string_view query);
 
   std::size_t word_count() const noexcept { return needles_.size(); }
@@ -44,7 +47,8 @@ class PreparedQuery {
   // which builds no error for every text.
   std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
   // A batch's form: a run of texts at once, so that what every text needs
-  // is looked up once a run.
+  // is looked up once a run, and the bytes of the text kTextsAhead on are
+  // asked for while one is scored.
   std::size_t score_each(std::span<const ScoreText> texts, float* scores) const noexcept;
   std::expected<std::uint64_t, ScoreError> match(const ScoreText& text,
                                                  std::span<bool> found) const;

@@ -7,7 +7,7 @@ namespace corvane::scoring {
 namespace {
 
 #if defined(__x86_64__)
-// Every feature a level's target string may name. The compiler's checks
+// Every feature a level's target string may name, and PREFETCHW. The compiler's checks
 // include the operating system's support for the wider registers
 // (XGETBV), not only the CPU's feature bits; they take a literal, hence the
 // list.
@@ -21,7 +21,8 @@ namespace {
   X("avx512f")                     \
   X("avx512bw")                    \
   X("avx512vbmi")                  \
-  X("avx512vbmi2")
+  X("avx512vbmi2")                 \
+  X("prfchw")
 
 bool cpu_has_feature(std::string_view feature) noexcept {
 #define CORVANE_CHECK_FEATURE(name) \
@@ -56,7 +57,7 @@ CpuFeatures read_cpu_features() noexcept {
     if (!cpu_has_all(isa_target(isa))) break;
     best = isa;
   }
-  return {best};
+  return {best, cpu_has_feature("prfchw")};
 }
 
 }  // namespace

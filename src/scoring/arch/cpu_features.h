@@ -8,6 +8,8 @@
 // `best` is the highest level (scoring/arch/isa_levels.h) whose every
 // target feature the CPU has, counting only registers that the operating
 // system saves; `has(isa)` says whether a level is at or below it.
+// `prefetchw` says whether an x86-64 CPU has PREFETCHW, which asks for a
+// cache line to be written (scoring/arch/prefetch.h).
 // Complexity: O(1) after the first call.
 #pragma once
 
@@ -17,6 +19,7 @@ namespace corvane::scoring {
 
 struct CpuFeatures {
   Isa best;
+  bool prefetchw;
 
   constexpr bool has(Isa isa) const noexcept { return isa <= best; }
 };
