@@ -209,7 +209,8 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
       const auto work = [&](std::size_t begin, std::size_t end, const std::atomic<bool>& stop) {
         const bool on_caller = std::this_thread::get_id() == caller;
         // Read once a range, into registers: per piece, the thread reads
-        // nothing of the calling thread's stack, whose lines it writes.
+        // nothing else of the calling thread's stack (only the stop flag),
+        // whose lines that thread writes.
         const scoring::PreparedQuery* const* const query_list = queries.data();
         const std::size_t query_count = q;
         const scoring::ScoreText* const views = round.views.data();
