@@ -97,9 +97,7 @@ class SharedLoop {
   // Waits for every helper to finish its ranges, polling at least every
   // kPollInterval until a stop is asked.
   void wait_for_helpers(Clock::time_point& last_poll) {
-    const auto all_done = [this] {
-      return helpers_running_.load(std::memory_order_acquire) == 0;
-    };
+    const auto all_done = [this] { return helpers_running_.load(std::memory_order_acquire) == 0; };
     if (spin_until(all_done)) return;
     std::unique_lock lock(mutex_);
     while (!all_done()) {
@@ -204,10 +202,10 @@ struct LoopTeamState {
   std::condition_variable wake;
   // Changed under mutex, read without it by a helper that spins.
   std::atomic<std::uint64_t> generation{0};
-  SharedLoop* loop = nullptr;    // the current loop; guarded by mutex
-  std::size_t loop_helpers = 0;  // how many helpers it takes; guarded
+  SharedLoop* loop = nullptr;       // the current loop; guarded by mutex
+  std::size_t loop_helpers = 0;     // how many helpers it takes; guarded
   std::atomic<bool> ending{false};  // changed under mutex
-  Vector<std::thread> threads;   // the caller's only
+  Vector<std::thread> threads;      // the caller's only
 
   void serve(std::size_t index) noexcept {
     std::uint64_t seen = 0;

@@ -70,12 +70,11 @@ template <class Take>
 std::expected<void, boundary::PyErr> score_batch(
     std::span<const scoring::PreparedQuery* const> queries, const TextBatch& texts,
     std::size_t workers, Take&& take) {
-  return score_batch(queries, texts, workers, &take,
-                     [](void* context, std::size_t first, std::size_t count,
-                        std::span<const float> scores) {
-                       return (*static_cast<std::remove_reference_t<Take>*>(context))(first, count,
-                                                                                      scores);
-                     });
+  return score_batch(
+      queries, texts, workers, &take,
+      [](void* context, std::size_t first, std::size_t count, std::span<const float> scores) {
+        return (*static_cast<std::remove_reference_t<Take>*>(context))(first, count, scores);
+      });
 }
 
 }  // namespace corvane::batch

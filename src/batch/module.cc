@@ -88,23 +88,23 @@ std::expected<PyObject*, PyErr> extract(PyObject* module, PyObject* const* args,
   best.reserve(std::min(limit, texts->size()));
   const scoring::PreparedQuery* const queries[] = {prepared_query(query->get())};
   if (limit != 0) {
-    auto scored = score_batch(
-        queries, *texts, *workers,
-        [&](std::size_t first, std::size_t count, std::span<const float> scores) {
-          for (std::size_t t = 0; t < count; ++t) {
-            const Entry entry{scores[t], first + t};
-            if (has_cutoff && static_cast<double>(entry.score) < cutoff) continue;
-            if (best.size() < limit) {
-              best.push_back(entry);
-              std::push_heap(best.begin(), best.end(), better);
-            } else if (better(entry, best.front())) {
-              std::pop_heap(best.begin(), best.end(), better);
-              best.back() = entry;
-              std::push_heap(best.begin(), best.end(), better);
-            }
-          }
-          return true;
-        });
+    auto scored =
+        score_batch(queries, *texts, *workers,
+                    [&](std::size_t first, std::size_t count, std::span<const float> scores) {
+                      for (std::size_t t = 0; t < count; ++t) {
+                        const Entry entry{scores[t], first + t};
+                        if (has_cutoff && static_cast<double>(entry.score) < cutoff) continue;
+                        if (best.size() < limit) {
+                          best.push_back(entry);
+                          std::push_heap(best.begin(), best.end(), better);
+                        } else if (better(entry, best.front())) {
+                          std::pop_heap(best.begin(), best.end(), better);
+                          best.back() = entry;
+                          std::push_heap(best.begin(), best.end(), better);
+                        }
+                      }
+                      return true;
+                    });
     if (!scored) return std::unexpected(std::move(scored.error()));
   }
   std::sort_heap(best.begin(), best.end(), better);
@@ -159,14 +159,14 @@ std::expected<PyObject*, PyErr> cdist(PyObject* module, PyObject* const* args, P
   if (!matrix) return std::unexpected(std::move(matrix.error()));
   float* data = matrix_data(matrix->get());
   if (rows != 0) {
-    auto scored = score_batch(
-        queries, *texts, *workers,
-        [&](std::size_t first, std::size_t count, std::span<const float> scores) {
-          for (std::size_t r = 0; r < rows; ++r) {
-            std::copy_n(scores.data() + r * count, count, data + r * columns + first);
-          }
-          return true;
-        });
+    auto scored =
+        score_batch(queries, *texts, *workers,
+                    [&](std::size_t first, std::size_t count, std::span<const float> scores) {
+                      for (std::size_t r = 0; r < rows; ++r) {
+                        std::copy_n(scores.data() + r * count, count, data + r * columns + first);
+                      }
+                      return true;
+                    });
     if (!scored) return std::unexpected(std::move(scored.error()));
   }
   return matrix->release();

@@ -54,18 +54,20 @@ inline std::optional<std::string_view> ascii_text(PyObject* object) noexcept {
 inline bool str_text(PyObject* object, scoring::ScoreText& text) noexcept {
   if (!PyUnicode_Check(object)) return false;
   if (PyUnicode_IS_ASCII(object)) {
-    text.emplace<std::string_view>(static_cast<const char*>(PyUnicode_DATA(object)),
-                                   static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
+    text = scoring::ScoreText(std::in_place_type<std::string_view>,
+                              static_cast<const char*>(PyUnicode_DATA(object)),
+                              static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)));
     return true;
   }
   auto* compact = reinterpret_cast<PyCompactUnicodeObject*>(object);
   if (const char* utf8 = std::atomic_ref<char*>(compact->utf8).load(std::memory_order_acquire)) {
-    text.emplace<std::string_view>(utf8, static_cast<std::size_t>(compact->utf8_length));
+    text = scoring::ScoreText(std::in_place_type<std::string_view>, utf8,
+                              static_cast<std::size_t>(compact->utf8_length));
     return true;
   }
-  text.emplace<scoring::FixedWidthText>(PyUnicode_DATA(object),
-                                        static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)),
-                                        static_cast<std::size_t>(PyUnicode_KIND(object)));
+  text = scoring::ScoreText(std::in_place_type<scoring::FixedWidthText>, PyUnicode_DATA(object),
+                            static_cast<std::size_t>(PyUnicode_GET_LENGTH(object)),
+                            static_cast<std::size_t>(PyUnicode_KIND(object)));
   return true;
 }
 
