@@ -88,10 +88,12 @@ std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) con
 
 std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
                                       float* scores) const noexcept {
-  // The short scorer of UTF-8 text, the most common case, is looked up
+  // The short scorers, of UTF-8 text and of code points, are looked up
   // once for the run.
   ShortInputPreparedHits* const short_input = kernels().short_input_prepared_hits;
+  ShortUnitsHits* const short_units = kernels().short_units_hits;
   const std::span<const std::string_view> words = lowered_words_;
+  const std::span<const std::u32string_view> code_point_words = code_point_words_;
   for (std::size_t k = 0; k < texts.size(); ++k) {
     if (k + kTextsAhead < texts.size()) __builtin_prefetch(text_start(texts[k + kTextsAhead]));
     if (const auto* utf8 = std::get_if<std::string_view>(&texts[k])) {
@@ -105,7 +107,16 @@ std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
       continue;
     }
     // A variant holds one of its two forms.
-    const auto scored = score_units(*std::get_if<FixedWidthText>(&texts[k]));
+    const FixedWidthText& units = *std::get_if<FixedWidthText>(&texts[k]);
+    // Titles of 4-byte code points are searched as they are (score_units).
+    if (units.length <= kShortInputUnits && units.width < 4 && short_units != nullptr) {
+      if (const auto counts =
+              short_units(units.data, units.length, units.width, code_point_words)) {
+        scores[k] = hit_ratio(counts->hits, counts->words);
+        continue;
+      }
+    }
+    const auto scored = score_units(units);
     if (!scored) return k;
     scores[k] = *scored;
   }
