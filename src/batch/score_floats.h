@@ -27,15 +27,19 @@ class ScoreFloats {
  public:
   static constexpr std::size_t kMaxShared = 64;
 
-  explicit ScoreFloats(std::size_t words) noexcept : words_(words) {}
+  explicit ScoreFloats(std::size_t words) noexcept : words_(words) {
+    if (words_ > kMaxShared) return;
+    for (std::size_t hits = 0; hits <= words_; ++hits) {
+      bits_[hits] = std::bit_cast<std::uint32_t>(scoring::hit_ratio(hits, words_));
+    }
+  }
 
   PyObject* get(float score) {
     if (words_ <= kMaxShared && score >= 0.0f && score <= 1.0f) {
       // The hits that give this score, if any do: score * n rounds to
-      // them, and the comparison makes sure.
+      // them, and the comparison with their ratio, made once, makes sure.
       const auto hits = static_cast<std::size_t>(std::lround(score * static_cast<float>(words_)));
-      if (std::bit_cast<std::uint32_t>(scoring::hit_ratio(hits, words_)) ==
-          std::bit_cast<std::uint32_t>(score)) {
+      if (bits_[hits] == std::bit_cast<std::uint32_t>(score)) {
         boundary::OwnedRef& shared = shared_[hits];
         if (!shared) {
           shared = boundary::OwnedRef::steal(PyFloat_FromDouble(static_cast<double>(score)));
@@ -48,6 +52,7 @@ class ScoreFloats {
 
  private:
   std::size_t words_;
+  std::array<std::uint32_t, kMaxShared + 1> bits_{};  // each ratio's bits
   std::array<boundary::OwnedRef, kMaxShared + 1> shared_;
 };
 
