@@ -216,6 +216,9 @@ def test_ctrl_c_stops_a_long_batch(run_snippet, call):
     # Some milliseconds a text, more than ten seconds in all if nothing stops it.
     done = run_snippet(f"""
         import signal, threading, time, corvane
+        # Started in the background by a shell without job control, this
+        # process would inherit SIGINT ignored.
+        signal.signal(signal.SIGINT, signal.default_int_handler)
         texts = ["\\u03a3\\u03bf\\u03c6\\u03af\\u03b1 \\U0001f600 " * 120000] * 2000
         query = corvane.Query("\\u03c3\\u03bf\\u03c6\\u03b9\\u03b1 absent")
         sent = []
