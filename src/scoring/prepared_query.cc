@@ -53,8 +53,8 @@ float PreparedQuery::score_utf8(std::string_view text) const noexcept {
 }
 
 std::optional<float> PreparedQuery::score_units(const FixedWidthText& units) const noexcept {
-  // Titles of 4-byte code points are searched as they are, below.
-  if (units.length <= kShortInputUnits && units.width < 4) {
+  // A title is scored in registers against the words as code points.
+  if (units.length <= kShortInputUnits) {
     if (const auto counts = short_units_prepared_hits(units, code_point_words_)) {
       return hit_ratio(counts->hits, counts->words);
     }
@@ -108,8 +108,7 @@ std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
     }
     // A variant holds one of its two forms.
     const FixedWidthText& units = *std::get_if<FixedWidthText>(&texts[k]);
-    // Titles of 4-byte code points are searched as they are (score_units).
-    if (units.length <= kShortInputUnits && units.width < 4 && short_units != nullptr) {
+    if (units.length <= kShortInputUnits && short_units != nullptr) {
       if (const auto counts =
               short_units(units.data, units.length, units.width, code_point_words)) {
         scores[k] = hit_ratio(counts->hits, counts->words);
