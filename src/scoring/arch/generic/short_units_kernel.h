@@ -79,8 +79,17 @@ struct ShortUnits {
     // The units padded with zeros to the longest text, so that every loop
     // below runs a fixed count and vectorizes whole, without a scalar tail;
     // zeros stay zeros and are never marked.
-    Unit padded[kShortInputUnits] = {};
-    std::memcpy(padded, units, length * sizeof(Unit));
+    // Copied a vector at a time, the last read partially: no call, and no
+    // byte read past the text.
+    alignas(64) Unit padded[kShortInputUnits];
+    static_assert(sizeof(padded) % V::kWidth == 0);
+    const char* const text = reinterpret_cast<const char*>(units);
+    const std::size_t size = length * sizeof(Unit);
+    for (std::size_t at = 0; at < sizeof(padded); at += V::kWidth) {
+      const std::size_t left = size > at ? size - at : 0;
+      V::store(reinterpret_cast<char*>(padded) + at,
+               left >= V::kWidth ? V::load(text + at) : V::load_partial(text + at, left));
+    }
     Unit seen = 0;
     for (const Unit c : padded) seen |= c;
     out.length = length;
