@@ -33,7 +33,9 @@ inline void relax() noexcept {
 #endif
 }
 
-// Spins until `done()` or kSpinBeforeSleep has passed; gives `done()`.
+// Spins until `done()` or kSpinBeforeSleep has passed; gives `done()`. It
+// yields the core now and then: where the thread it waits for shares this
+// core (a machine with more threads than free cores), only that lets it on.
 template <class Done>
 bool spin_until(Done&& done) noexcept {
   const Clock::time_point until = Clock::now() + kSpinBeforeSleep;
@@ -43,6 +45,7 @@ bool spin_until(Done&& done) noexcept {
       relax();
     }
     if (Clock::now() >= until) return done();
+    std::this_thread::yield();
   }
 }
 
