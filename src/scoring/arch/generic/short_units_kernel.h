@@ -81,11 +81,12 @@ struct ShortUnits {
     // zeros stay zeros and are never marked.
     // Copied a vector at a time, the last read partially: no call, and no
     // byte read past the text.
+    constexpr std::size_t padded_bytes = kShortInputUnits * sizeof(Unit);
+    static_assert(padded_bytes % V::kWidth == 0);
     alignas(64) Unit padded[kShortInputUnits];
-    static_assert(sizeof(padded) % V::kWidth == 0);
     const char* const text = reinterpret_cast<const char*>(units);
     const std::size_t size = length * sizeof(Unit);
-    for (std::size_t at = 0; at < sizeof(padded); at += V::kWidth) {
+    for (std::size_t at = 0; at < padded_bytes; at += V::kWidth) {
       const std::size_t left = size > at ? size - at : 0;
       V::store(reinterpret_cast<char*>(padded) + at,
                left >= V::kWidth ? V::load(text + at) : V::load_partial(text + at, left));
