@@ -143,7 +143,7 @@ void read_round(const TextBatch& texts, std::size_t base, std::size_t count, Rou
   std::size_t i = 0;
   for (; i < count; ++i) {
     // The objects are asked for a few texts ahead: each is read here first.
-    if (i + kTextsAhead < count) __builtin_prefetch(texts.at(base + i + kTextsAhead));
+    if (i + kObjectsAhead < count) __builtin_prefetch(texts.at(base + i + kObjectsAhead));
     // Without the general reading's result type, which carries an error.
     if (!module::str_text(texts.at(base + i), round.views[i])) break;
     bytes += text_bytes(round.views[i]);

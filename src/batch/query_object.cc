@@ -186,8 +186,8 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
               for (std::size_t t = 0; t < count; ++t) {
                 // The texts were just read on other threads: their counts
                 // are asked for, to be written, a few texts ahead.
-                if (t + kTextsAhead < count) {
-                  scoring::prefetch_for_writing(PyList_GET_ITEM(slots, first + t + kTextsAhead));
+                if (t + kObjectsAhead < count) {
+                  scoring::prefetch_for_writing(PyList_GET_ITEM(slots, first + t + kObjectsAhead));
                 }
                 PyObject* value = floats.get(scores[t]);
                 if (value == nullptr) return false;

@@ -11,6 +11,8 @@ namespace corvane::scoring {
 
 std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view query) {
   PreparedQuery prepared;
+  prepared.short_input_ = kernels().short_input_prepared_hits;
+  prepared.short_units_ = kernels().short_units_hits;
   prepared.lowered_.resize(lowered_words_bound(query.size()));
   // The needles view the pool, which keeps its place from here on.
   for_each_lowered_word(query, prepared.lowered_.data(), [&](std::string_view word) {
@@ -42,23 +44,38 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   return prepared;
 }
 
+// The short paths, one for each form: a short text scored in registers
+// against the words as prepared, or nothing where that does not serve.
+// Inline: a run's loop calls them for every text.
+inline std::optional<float> PreparedQuery::short_utf8(std::string_view text) const noexcept {
+  if (short_input_ == nullptr || text.size() > kShortInputBytes) return std::nullopt;
+  const auto counts = short_input_(text, lowered_words_, to_lower_full_into);
+  if (!counts) return std::nullopt;
+  return hit_ratio(counts->hits, counts->words);
+}
+
+inline std::optional<float> PreparedQuery::short_units(const FixedWidthText& units) const noexcept {
+  if (short_units_ == nullptr || units.length > kShortInputUnits) return std::nullopt;
+  const auto counts = short_units_(units.data, units.length, units.width, code_point_words_);
+  if (!counts) return std::nullopt;
+  return hit_ratio(counts->hits, counts->words);
+}
+
 float PreparedQuery::score_utf8(std::string_view text) const noexcept {
-  // A short text is scored in registers against the words as prepared.
-  if (text.size() <= kShortInputBytes) {
-    if (const auto counts = short_input_prepared_hits(text, lowered_words_)) {
-      return hit_ratio(counts->hits, counts->words);
-    }
-  }
+  if (const auto score = short_utf8(text)) return *score;
+  return search_utf8(text);
+}
+
+float PreparedQuery::search_utf8(std::string_view text) const noexcept {
   return hit_ratio(find_words(text, words(), nullptr), word_count());
 }
 
 std::optional<float> PreparedQuery::score_units(const FixedWidthText& units) const noexcept {
-  // A title is scored in registers against the words as code points.
-  if (units.length <= kShortInputUnits) {
-    if (const auto counts = short_units_prepared_hits(units, code_point_words_)) {
-      return hit_ratio(counts->hits, counts->words);
-    }
-  }
+  if (auto score = short_units(units)) return score;
+  return search_units(units);
+}
+
+std::optional<float> PreparedQuery::search_units(const FixedWidthText& units) const noexcept {
   // The general search finds a surrogate as it goes; the others need it
   // found first.
   if (units.width > 1 && (!unit_words_.empty() || units.length <= kShortInputBytes) &&
@@ -88,36 +105,19 @@ std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) con
 
 std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
                                       float* scores) const noexcept {
-  // The short scorers, of UTF-8 text and of code points, are looked up
-  // once for the run.
-  ShortInputPreparedHits* const short_input = kernels().short_input_prepared_hits;
-  ShortUnitsHits* const short_units = kernels().short_units_hits;
-  const std::span<const std::string_view> words = lowered_words_;
-  const std::span<const std::u32string_view> code_point_words = code_point_words_;
   for (std::size_t k = 0; k < texts.size(); ++k) {
     if (k + kTextsAhead < texts.size()) __builtin_prefetch(text_start(texts[k + kTextsAhead]));
+    // The short paths inline here, the rest called.
     if (const auto* utf8 = std::get_if<std::string_view>(&texts[k])) {
-      if (utf8->size() <= kShortInputBytes && short_input != nullptr) {
-        if (const auto counts = short_input(*utf8, words, to_lower_full_into)) {
-          scores[k] = hit_ratio(counts->hits, counts->words);
-          continue;
-        }
-      }
-      scores[k] = score_utf8(*utf8);
+      const auto score = short_utf8(*utf8);
+      scores[k] = score ? *score : search_utf8(*utf8);
       continue;
     }
-    // A variant holds one of its two forms.
     const FixedWidthText& units = *std::get_if<FixedWidthText>(&texts[k]);
-    if (units.length <= kShortInputUnits && short_units != nullptr) {
-      if (const auto counts =
-              short_units(units.data, units.length, units.width, code_point_words)) {
-        scores[k] = hit_ratio(counts->hits, counts->words);
-        continue;
-      }
-    }
-    const auto scored = score_units(units);
-    if (!scored) return k;
-    scores[k] = *scored;
+    auto score = short_units(units);
+    if (!score) score = search_units(units);
+    if (!score) return k;
+    scores[k] = *score;
   }
   return texts.size();
 }

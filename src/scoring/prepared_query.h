@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "base/allocation.h"
+#include "scoring/arch/kernel_types.h"
 #include "scoring/lexical_score.h"
 #include "scoring/score_error.h"
 #include "scoring/search/contains_text.h"
@@ -46,9 +47,8 @@ class PreparedQuery {
   // The same, with nothing for a text holding a surrogate: a batch's form,
   // which builds no error for every text.
   std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
-  // A batch's form: a run of texts at once, so that what every text needs
-  // is looked up once a run, and the bytes of the text kTextsAhead on are
-  // asked for while one is scored.
+  // A batch's form: a run of texts at once, the bytes of the text
+  // kTextsAhead on asked for while one is scored.
   std::size_t score_each(std::span<const ScoreText> texts, float* scores) const noexcept;
   std::expected<std::uint64_t, ScoreError> match(const ScoreText& text,
                                                  std::span<bool> found) const;
@@ -58,6 +58,11 @@ class PreparedQuery {
   WordSet words() const noexcept { return {needles_, longest_}; }
   float score_utf8(std::string_view text) const noexcept;
   std::optional<float> score_units(const FixedWidthText& units) const noexcept;
+  std::optional<float> short_utf8(std::string_view text) const noexcept;
+  std::optional<float> short_units(const FixedWidthText& units) const noexcept;
+  // Both forms past their short paths.
+  float search_utf8(std::string_view text) const noexcept;
+  std::optional<float> search_units(const FixedWidthText& units) const noexcept;
 
   // The lowercased words, one after another; the needles view them (a
   // vector's bytes stay put when it moves).
@@ -72,6 +77,10 @@ class PreparedQuery {
   // when a word has no anchor.
   Vector<UnitWord> unit_words_;
   std::size_t longest_ = 0;
+  // The short scorers of the level the process runs at, looked up once;
+  // null where the level has none.
+  ShortInputPreparedHits* short_input_ = nullptr;
+  ShortUnitsHits* short_units_ = nullptr;
 };
 
 }  // namespace corvane::scoring

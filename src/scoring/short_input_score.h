@@ -29,23 +29,15 @@ constexpr bool fits_short_input(std::string_view text, std::string_view query) n
   return text.size() <= kShortInputBytes && query.size() <= kShortInputBytes;
 }
 
-// `short_input_prepared_hits(text, words)` is the same for a query given as
-// its words lowercased each by itself (at least one), for a text of at most
-// kShortInputBytes bytes, whatever the words' length.
+// The kernel table's `short_input_prepared_hits` is the same for a query
+// given as its words lowercased each by itself (at least one), for a text
+// of at most kShortInputBytes bytes, whatever the words' length; a
+// prepared query calls it (scoring/prepared_query.h).
 //
 // Precondition: fits_short_input(text, query).
 // Complexity: O(len(text) / vector width * (bytes of the words) + len(query)),
 // with both lengths bounded.
 std::optional<ShortWordHits> short_input_hits(std::string_view text,
                                               std::string_view query) noexcept;
-
-// Precondition: text.size() <= kShortInputBytes.
-// Inline: a batch calls it once a text.
-inline std::optional<ShortWordHits> short_input_prepared_hits(
-    std::string_view text, std::span<const std::string_view> words) noexcept {
-  ShortInputPreparedHits* const hits = kernels().short_input_prepared_hits;
-  if (hits == nullptr) return std::nullopt;
-  return hits(text, words, to_lower_full_into);
-}
 
 }  // namespace corvane::scoring

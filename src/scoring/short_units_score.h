@@ -7,8 +7,9 @@
 // counts that `short_input_hits` gives for the UTF-8 forms of both
 // (scoring/short_input_score.h): the query's words, and how many of them,
 // lowercased each by itself, occur in the lowercased text.
-// `short_units_prepared_hits(text, words)` does the same for a query given
-// as its words, lowercased already, as code points (at least one word).
+// The kernel table's `short_units_hits` does the same for a query given
+// as its words, lowercased already, as code points (at least one word); a
+// prepared query calls it (scoring/prepared_query.h).
 // The text, and each word of a query given whole, is lowercased by the
 // full rules straight into code points, and the words are matched there by
 // the kernel table's `short_units_hits`
@@ -48,14 +49,5 @@ std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
 // Precondition: fits_short_units(text, query).
 std::optional<ShortWordHits> short_units_hits(const FixedWidthText& text,
                                               const FixedWidthText& query) noexcept;
-
-// Precondition: text.length <= kShortInputUnits; words not empty.
-// Inline: a batch calls it once a text.
-inline std::optional<ShortWordHits> short_units_prepared_hits(
-    const FixedWidthText& text, std::span<const std::u32string_view> words) noexcept {
-  ShortUnitsHits* const hits = kernels().short_units_hits;
-  if (hits == nullptr) return std::nullopt;
-  return hits(text.data, text.length, text.width, words);
-}
 
 }  // namespace corvane::scoring
