@@ -115,12 +115,8 @@ constexpr std::size_t kPieceTexts = 16;
 constexpr std::size_t kPieceBytes = std::size_t{256} * 1024;
 
 using scoring::text_bytes;
-using scoring::text_start;
 
-// The end of the piece that starts at `begin` (before `end`). The first
-// texts of the piece after it are asked for meanwhile, as `score_each` asks
-// for those within a piece: a text read on the calling thread is in that
-// thread's cache, not in this one's.
+// The end of the piece that starts at `begin` (before `end`).
 std::size_t piece_end(const scoring::ScoreText* views, std::size_t begin, std::size_t end,
                       std::size_t queries) noexcept {
   std::size_t at = begin;
@@ -129,8 +125,6 @@ std::size_t piece_end(const scoring::ScoreText* views, std::size_t begin, std::s
     bytes += text_bytes(views[at]) * queries;
     ++at;
   } while (at < end && at - begin < kPieceTexts && bytes < kPieceBytes);
-  const std::size_t ahead = std::min(end, at + scoring::PreparedQuery::kTextsAhead);
-  for (std::size_t k = at; k < ahead; ++k) __builtin_prefetch(text_start(views[k]));
   return at;
 }
 

@@ -106,7 +106,6 @@ std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) con
 std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
                                       float* scores) const noexcept {
   for (std::size_t k = 0; k < texts.size(); ++k) {
-    if (k + kTextsAhead < texts.size()) __builtin_prefetch(text_start(texts[k + kTextsAhead]));
     // The short paths inline here, the rest called.
     if (const auto* utf8 = std::get_if<std::string_view>(&texts[k])) {
       const auto score = short_utf8(*utf8);

@@ -37,9 +37,6 @@ namespace corvane::scoring {
 
 class PreparedQuery {
  public:
-  // How far ahead of the text it scores `score_each` asks for a text's bytes.
-  static constexpr std::size_t kTextsAhead = 4;
-
   static std::expected<PreparedQuery, ScoreError> make(std::string_view query);
 
   std::size_t word_count() const noexcept { return needles_.size(); }
@@ -47,8 +44,9 @@ class PreparedQuery {
   // The same, with nothing for a text holding a surrogate: a batch's form,
   // which builds no error for every text.
   std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
-  // A batch's form: a run of texts at once, the bytes of the text
-  // kTextsAhead on asked for while one is scored.
+  // A batch's form: a run of texts at once. It asks for no text's bytes
+  // ahead: texts read in order stream in by the CPU's own prefetching,
+  // which asking ahead disturbs (1 KiB texts took a tenth longer).
   std::size_t score_each(std::span<const ScoreText> texts, float* scores) const noexcept;
   std::expected<std::uint64_t, ScoreError> match(const ScoreText& text,
                                                  std::span<bool> found) const;
