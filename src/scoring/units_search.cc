@@ -138,6 +138,28 @@ struct Check {
   }
 };
 
+// Texts of wider units up to this long are searched by their low bytes:
+// a copy on the stack.
+constexpr std::size_t kLowBytesUnits = 8192;
+
+// An anchor for the low bytes of units: a unit u with (u | fold) == v has
+// (low(u) | low(fold)) == low(v), so the low bytes admit every unit the
+// anchor does, and a few more that the check rules out.
+UnitAnchor low_bytes_of(const UnitAnchor& anchor) noexcept {
+  UnitAnchor low{anchor.fold & 0xFF, {}, 0};
+  for (std::size_t k = 0; k < anchor.count; ++k) {
+    const char32_t value = anchor.values[k] & 0xFF;
+    if (std::find(low.values, low.values + low.count, value) == low.values + low.count) {
+      low.values[low.count++] = value;
+    }
+  }
+  return low;
+}
+
+UnitPair low_bytes_of(const UnitPair& pair) noexcept {
+  return {low_bytes_of(pair.first), low_bytes_of(pair.second), pair.distance};
+}
+
 }  // namespace
 
 std::optional<UnitWord> UnitWord::make(std::u32string_view word) noexcept {
@@ -176,20 +198,28 @@ std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept {
   FindUnitPair* const find = kernels().find_unit_pair;
   if (find == nullptr) return std::nullopt;
-  return count_words_in_units(find, text, words);
+  return count_words_in_units(find, kernels().keep_low_bytes, text, words);
 }
 
-std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, const FixedWidthText& text,
+std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowBytes* keep_low_bytes,
+                                                  const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept {
   return with_units(text, [&](const auto* units) -> std::optional<std::uint64_t> {
     using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(units)>>;
+    // Wider units are searched by their low bytes, kept once for all the
+    // words: a vector holds two or four times as many of them as of units.
+    // The starts found are checked on the units themselves.
+    unsigned char low[kLowBytesUnits];
+    const bool narrowed = sizeof(Unit) > 1 && text.length <= kLowBytesUnits;
+    if (narrowed) keep_low_bytes(units, text.length, text.width, low);
     std::uint64_t hits = 0;
     for (const UnitWord& word : words) {
       // Both anchors must fit in the text.
       if (word.pair.distance >= text.length) continue;
       Check<Unit> check{units, text.length, &word, 4 * text.length + 64};
       const std::size_t start =
-          find(units, text.length, text.width, word.pair, &Check<Unit>::call, &check);
+          narrowed ? find(low, text.length, 1, low_bytes_of(word.pair), &Check<Unit>::call, &check)
+                   : find(units, text.length, text.width, word.pair, &Check<Unit>::call, &check);
       if (check.gave_up) return std::nullopt;
       if (start < text.length - word.pair.distance) ++hits;
     }

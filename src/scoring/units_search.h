@@ -16,7 +16,9 @@
 // `find_words` must serve, where the level the process runs at has no such
 // kernel, and where the checks of one word outgrow a budget linear in the
 // text (many starts that fail late, a capital sigma in a long run of
-// case-ignorable code points). It allocates nothing and keeps nothing.
+// case-ignorable code points). A text of wider units up to 8,192 of them
+// is searched by the low bytes of its units, each start found there
+// checked on the units. It allocates nothing and keeps nothing.
 // Complexity: O(len(text) * words) for the kernel and the checks together.
 #pragma once
 
@@ -44,8 +46,9 @@ struct UnitWord {
 std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept;
 
-// The same with a given level's kernel (not null), for tests.
-std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, const FixedWidthText& text,
+// The same with a given level's kernels (not null), for tests.
+std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowBytes* keep_low_bytes,
+                                                  const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept;
 
 }  // namespace corvane::scoring

@@ -42,6 +42,7 @@ Tables make_tables() noexcept {
   t.short_input_prepared_hits = sse2::kShortInputPreparedHits;
   t.short_units_hits = sse2::kShortUnitsHits;
   t.find_unit_pair = sse2::kFindUnitPair;
+  t.keep_low_bytes = sse2::kKeepLowBytes;
   level(Isa::Sse2);
 
   t.lower_two_byte_run = ssse3::kLowerTwoByteRun;
@@ -66,19 +67,22 @@ Tables make_tables() noexcept {
   t.short_input_prepared_hits = avx2::kShortInputPreparedHits;
   t.short_units_hits = avx2::kShortUnitsHits;
   t.find_unit_pair = avx2::kFindUnitPair;
+  t.keep_low_bytes = avx2::kKeepLowBytes;
   level(Isa::Avx2);
 
   // The short-input scorers take a whole short text in one 64-byte
   // register, read by a masked load, and their compares land in mask
   // registers. The search of fixed-width text as it is stays at AVX2: its
   // compares of whole units come back as vectors, which AVX-512 would have
-  // to move out of mask registers and back (measured no faster).
+  // to move out of mask registers and back (measured no faster). The low
+  // bytes it scans are kept a 64-byte vector at a time.
   t.lower_long_run = avx512bw::kLowerLongRun;
   t.long_min_size = 64;
   prefer_search(avx512bw::kPrefilteredSearch, 64);
   t.short_input_hits = avx512bw::kShortInputHits;
   t.short_input_prepared_hits = avx512bw::kShortInputPreparedHits;
   t.short_units_hits = avx512bw::kShortUnitsHits;
+  t.keep_low_bytes = avx512bw::kKeepLowBytes;
   level(Isa::Avx512Bw);
 
   t.lower_two_byte_run = avx512vbmi2::kLowerTwoByteRun;
@@ -100,6 +104,7 @@ Tables make_tables() noexcept {
   t.short_input_prepared_hits = neon::kShortInputPreparedHits;
   t.short_units_hits = neon::kShortUnitsHits;
   t.find_unit_pair = neon::kFindUnitPair;
+  t.keep_low_bytes = neon::kKeepLowBytes;
   level(Isa::Neon);
 #endif
   return tables;

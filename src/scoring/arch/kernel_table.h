@@ -64,6 +64,8 @@ struct KernelTable {
   // Where a word may lie in fixed-width text not yet lowercased
   // (scoring/units_search.h).
   FindUnitPair* find_unit_pair;
+  // The low bytes of wider units, which that search scans in their place.
+  KeepLowBytes* keep_low_bytes;
 };
 
 const KernelTable& kernels() noexcept;

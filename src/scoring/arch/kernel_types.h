@@ -20,6 +20,7 @@
 //   `ShortInputPreparedHits` takes the words lowercased already.
 // - `ShortUnitsHits`: scoring/short_units_score.h.
 // - `FindUnitPair`: scoring/arch/generic/unit_pair_kernel.h.
+// - `KeepLowBytes`: scoring/arch/generic/low_bytes_kernel.h.
 #pragma once
 
 #include <cstddef>
@@ -125,5 +126,10 @@ using CheckUnitStart = UnitCheck(void* context, std::size_t start) noexcept;
 using FindUnitPair = std::size_t(const void* units, std::size_t length, std::size_t width,
                                  const UnitPair& pair, CheckUnitStart* check,
                                  void* context) noexcept;
+
+// The low byte of each of `length` units of `width` bytes (2 or 4), into
+// low[0, length).
+using KeepLowBytes = void(const void* units, std::size_t length, std::size_t width,
+                          unsigned char* low) noexcept;
 
 }  // namespace corvane::scoring

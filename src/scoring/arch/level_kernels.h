@@ -28,7 +28,8 @@
   X(kShortInputHits, ShortInputHits)                 \
   X(kShortInputPreparedHits, ShortInputPreparedHits) \
   X(kShortUnitsHits, ShortUnitsHits)                 \
-  X(kFindUnitPair, FindUnitPair)
+  X(kFindUnitPair, FindUnitPair)                     \
+  X(kKeepLowBytes, KeepLowBytes)
 
 // A declaration takes no parentheses around its name.
 // NOLINTNEXTLINE(bugprone-macro-parentheses)

@@ -3,6 +3,7 @@
 // (scoring/arch/ascii_run.h).
 #include "scoring/arch/aarch64/neon_bytes.h"
 #include "scoring/arch/generic/long_lower_kernel.h"
+#include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
@@ -21,4 +22,5 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<NeonBytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<NeonBytes>;
 
+constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
 }  // namespace corvane::scoring::neon

@@ -10,6 +10,7 @@ CORVANE_TARGET_BEGIN(Avx2)
 
 #include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/arch/generic/long_lower_kernel.h"
+#include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
@@ -32,6 +33,7 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx2Bytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Avx2Bytes>;
 
+constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
 }  // namespace corvane::scoring::avx2
 
 CORVANE_TARGET_END()

@@ -10,6 +10,7 @@
 CORVANE_TARGET_BEGIN(Avx512Bw)
 
 #include "scoring/arch/generic/long_lower_kernel.h"
+#include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
@@ -24,6 +25,7 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Avx512BwBytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx512BwBytes>;
 
+constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
 }  // namespace corvane::scoring::avx512bw
 
 CORVANE_TARGET_END()

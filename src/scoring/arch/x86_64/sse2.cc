@@ -1,6 +1,7 @@
 // The SSE2 level, the x86-64 baseline: no target region and no run-time
 // check are needed. Its ASCII loop is inlined at the callers
 // (scoring/arch/ascii_run.h).
+#include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
@@ -17,4 +18,5 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Sse2Bytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Sse2Bytes>;
 
+constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
 }  // namespace corvane::scoring::sse2
