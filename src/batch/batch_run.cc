@@ -112,6 +112,9 @@ struct Round {
 // they hold so many bytes: between pieces it looks for a stop, and the
 // calling thread at the clock.
 constexpr std::size_t kPieceTexts = 16;
+// How far ahead of the text it reads a round's reading asks for the next
+// text objects' headers.
+constexpr std::size_t kObjectsAhead = 8;
 constexpr std::size_t kPieceBytes = std::size_t{256} * 1024;
 
 using scoring::text_bytes;

@@ -43,9 +43,6 @@
 namespace corvane::batch {
 
 inline constexpr std::size_t kRoundTexts = 4096;
-// How far ahead of the text it works on a loop over a round's text objects
-// asks for the next ones (their headers, their reference counts).
-inline constexpr std::size_t kObjectsAhead = 8;
 
 std::expected<std::size_t, boundary::PyErr> workers_from(PyObject* object);
 

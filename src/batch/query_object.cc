@@ -8,6 +8,7 @@
 #include "base/small_buffer.h"
 #include "batch/batch_run.h"
 #include "batch/keyword_arguments.h"
+#include "batch/late_release.h"
 #include "batch/module_state.h"
 #include "batch/score_floats.h"
 #include "batch/text_batch.h"
@@ -15,7 +16,6 @@
 #include "boundary/faults/null_result.h"
 #include "boundary/guarded_entry.h"
 #include "module/argument_text.h"
-#include "scoring/arch/prefetch.h"
 #include "scoring/transcode/fixed_width_text.h"
 #include "scoring/unicode/white_space.h"
 
@@ -29,6 +29,10 @@ using boundary::OwnedRef;
 using boundary::PyErr;
 
 namespace {
+
+// How many rounds of texts `score_many` on several threads holds before it
+// gives their references back.
+constexpr std::size_t kLateRounds = 4;
 
 struct QueryObject {
   PyObject_HEAD PyObject* text;  // the query, as given (a str)
@@ -179,23 +183,21 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
         if (!texts) return std::unexpected(std::move(texts.error()));
         const scoring::PreparedQuery* const queries[] = {as_query(self)->prepared};
         ScoreFloats floats(queries[0]->word_count());
+        // On more than one thread, a text's reference goes some rounds
+        // after its score comes out (batch/late_release.h).
+        LateRelease released(*workers > 1 ? kLateRounds * kRoundTexts : 0);
         auto scored = score_batch(
             queries, *texts, *workers,
             [&](std::size_t first, std::size_t count, std::span<const float> scores) {
               PyObject* const slots = texts->slots();
               for (std::size_t t = 0; t < count; ++t) {
-                // The texts were just read on other threads: their counts
-                // are asked for, to be written, a few texts ahead.
-                if (t + kObjectsAhead < count) {
-                  scoring::prefetch_for_writing(PyList_GET_ITEM(slots, first + t + kObjectsAhead));
-                }
                 PyObject* value = floats.get(scores[t]);
                 if (value == nullptr) return false;
                 // The text's round is scored: its reference goes.
                 const auto index = static_cast<Py_ssize_t>(first + t);
                 PyObject* text = PyList_GET_ITEM(slots, index);
                 PyList_SET_ITEM(slots, index, value);
-                Py_DECREF(text);
+                released.give(text);
               }
               return true;
             });
