@@ -695,10 +695,13 @@ def measure_batch(corvane, targets, config, aho, pool):
         for kind in inputs.SCRIPT_KINDS:
             texts, query = batch_corpus(kind, size, config)
             prepared = corvane.Query(query)
+            # Pickling a str leaves its UTF-8 form on it. The pool sends copies, so that every other method reads
+            # the texts as they were decoded, in the same form in every round.
+            sent = [text.encode().decode() for text in texts]
             calls = [(_each(peer.lexical_score_peer), texts, query), (_each(corvane.lexical_score), texts, query),
                      (_score_many(1), texts, prepared), (_score_many(BATCH_WORKERS), texts, prepared),
                      (_extract(corvane.extract), texts, query),
-                     (_pooled(pool, BATCH_WORKERS * POOL_SLICES_PER_PROCESS), texts, query)]
+                     (_pooled(pool, BATCH_WORKERS * POOL_SLICES_PER_PROCESS), sent, query)]
             if aho is not None:
                 calls.append((_words_found(_automaton(aho, query)), texts, None))
             times = [t.ns_per_call / len(texts) for t in timing.best_of_many(calls, settings)]
@@ -712,7 +715,7 @@ def measure_batch(corvane, targets, config, aho, pool):
             if "aho" in ns:
                 cell["many2_x_aho"] = ns["aho"] / ns["many2"]
             cells.append(cell)
-            del texts, calls
+            del texts, sent, calls
     judged = {}
     for size in BATCH_SIZES:
         rows = [c for c in cells if c["bytes"] == size]
@@ -795,7 +798,8 @@ def print_batch(B, agreement):
     print(f"  each figure the best of up to {B['settings']['repeats']} passes over the texts, every method in the same "
           "rounds; loops: a list comprehension in the caller; Pool: "
           f"{B['pool_start_method']} processes started before timing, the texts in {B['pool_slices']} slices, one "
-          "task each, sending the texts and getting the scores back timed")
+          "task each, sending the texts and getting the scores back timed (copies of the texts: pickling leaves a "
+          "UTF-8 form on each str it sends)")
     if installed:
         print(f"  * ahocorasick_rs {B['ahocorasick']['version'] or ''}: a different result model, the set of query "
               "words whose lowercased form occurs in text.lower() (one automaton of the words, overlapping "
