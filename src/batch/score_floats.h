@@ -14,7 +14,6 @@
 
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -38,7 +37,9 @@ class ScoreFloats {
     if (words_ <= kMaxShared && score >= 0.0f && score <= 1.0f) {
       // The hits that give this score, if any do: score * n rounds to
       // them, and the comparison with their ratio, made once, makes sure.
-      const auto hits = static_cast<std::size_t>(std::lround(score * static_cast<float>(words_)));
+      // Rounded by adding a half and cutting, not by `std::lround`, a
+      // library call: the product lies in [0, n].
+      const auto hits = static_cast<std::size_t>(score * static_cast<float>(words_) + 0.5f);
       if (bits_[hits] == std::bit_cast<std::uint32_t>(score)) {
         boundary::OwnedRef& shared = shared_[hits];
         if (!shared) {
