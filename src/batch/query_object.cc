@@ -186,21 +186,21 @@ PyObject* query_score_many(PyObject* self, PyObject* const* args, Py_ssize_t nar
         // On more than one thread, a text's reference goes some rounds
         // after its score comes out (batch/late_release.h).
         LateRelease released(*workers > 1 ? kLateRounds * kRoundTexts : 0);
-        auto scored = score_batch(
-            queries, *texts, *workers,
-            [&](std::size_t first, std::size_t count, std::span<const float> scores) {
-              PyObject* const slots = texts->slots();
-              for (std::size_t t = 0; t < count; ++t) {
-                PyObject* value = floats.get(scores[t]);
-                if (value == nullptr) return false;
-                // The text's round is scored: its reference goes.
-                const auto index = static_cast<Py_ssize_t>(first + t);
-                PyObject* text = PyList_GET_ITEM(slots, index);
-                PyList_SET_ITEM(slots, index, value);
-                released.give(text);
-              }
-              return true;
-            });
+        auto scored =
+            score_batch(queries, *texts, *workers,
+                        [&](std::size_t first, std::size_t count, std::span<const float> scores) {
+                          PyObject* const slots = texts->slots();
+                          for (std::size_t t = 0; t < count; ++t) {
+                            PyObject* value = floats.get(scores[t]);
+                            if (value == nullptr) return false;
+                            // The text's round is scored: its reference goes.
+                            const auto index = static_cast<Py_ssize_t>(first + t);
+                            PyObject* text = PyList_GET_ITEM(slots, index);
+                            PyList_SET_ITEM(slots, index, value);
+                            released.give(text);
+                          }
+                          return true;
+                        });
         if (!scored) return std::unexpected(std::move(scored.error()));
         return Py_NewRef(texts->slots());
       },
