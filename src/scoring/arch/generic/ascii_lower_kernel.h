@@ -10,7 +10,8 @@
 // built for different instruction sets include this header; everything
 // here has internal linkage so that no copy built for one set can stand in
 // for another's.
-// Complexity: O(size), one vector per V::kWidth bytes plus a scalar tail.
+// Complexity: O(size), one vector per V::kWidth bytes; a scalar loop only
+// for a run shorter than one vector.
 #pragma once
 
 #include <cstddef>
@@ -52,6 +53,13 @@ inline std::size_t lower_ascii_run(const char* in, std::size_t size, char* out) 
     const std::size_t ascii = V::ascii_prefix(v);
     i += ascii;
     if (ascii != width) return i;
+  }
+  if (i < size && size >= width) {
+    // The last bytes: the vector that ends with them, read again; its
+    // bytes before `i` are ASCII and come out as they did.
+    const auto v = V::load(in + size - width);
+    V::store(out + size - width, lower_ascii_lanes<V>(v));
+    return size - width + V::ascii_prefix(v);
   }
   while (i < size && static_cast<unsigned char>(in[i]) < 0x80) {
     out[i] = lower_ascii_byte(in[i]);

@@ -9,6 +9,7 @@
 // AVX-512BW. The headers above stay at the baseline.
 CORVANE_TARGET_BEGIN(Avx512Bw)
 
+#include "scoring/arch/generic/ascii_lower_kernel.h"
 #include "scoring/arch/generic/long_lower_kernel.h"
 #include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
@@ -18,6 +19,7 @@ CORVANE_TARGET_BEGIN(Avx512Bw)
 
 namespace corvane::scoring::avx512bw {
 
+constinit LowerAsciiRun* const kLowerAsciiRun = scoring::lower_ascii_run<Avx512BwBytes>;
 constinit LowerSequenceRun* const kLowerLongRun = scoring::lower_long_run<Avx512BwBytes>;
 constinit PrefilteredSearch* const kPrefilteredSearch = prefiltered_search_with<Avx512BwBytes>;
 constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Avx512BwBytes>;
