@@ -57,7 +57,12 @@ CpuFeatures read_cpu_features() noexcept {
     if (!cpu_has_all(isa_target(isa))) break;
     best = isa;
   }
-  return {best, cpu_has_feature("prfchw")};
+#if defined(__x86_64__)
+  const bool halves_512 = __builtin_cpu_is("znver4") != 0;
+#else
+  const bool halves_512 = false;
+#endif
+  return {best, cpu_has_feature("prfchw"), halves_512};
 }
 
 }  // namespace

@@ -9,7 +9,10 @@
 // target feature the CPU has, counting only registers that the operating
 // system saves; `has(isa)` says whether a level is at or below it.
 // `prefetchw` says whether an x86-64 CPU has PREFETCHW, which asks for a
-// cache line to be written (scoring/arch/prefetch.h).
+// cache line to be written (scoring/arch/prefetch.h). `halves_512` says
+// whether the CPU runs each 512-bit operation as two 256-bit halves (AMD
+// Zen 4), where a kernel of 64-byte vectors may lose to one of 32
+// (scoring/arch/kernel_table.cc says which).
 // Complexity: O(1) after the first call.
 #pragma once
 
@@ -20,6 +23,7 @@ namespace corvane::scoring {
 struct CpuFeatures {
   Isa best;
   bool prefetchw;
+  bool halves_512;
 
   constexpr bool has(Isa isa) const noexcept { return isa <= best; }
 };
