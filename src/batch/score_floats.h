@@ -35,12 +35,14 @@ class ScoreFloats {
 
   PyObject* get(float score) {
     if (words_ <= kMaxShared && score >= 0.0f && score <= 1.0f) {
-      // The hits that give this score, if any do: score * n rounds to
-      // them, and the comparison with their ratio, made once, makes sure.
-      // Rounded by adding a half and cutting, not by `std::lround`, a
-      // library call: the product lies in [0, n].
-      const auto hits = static_cast<std::size_t>(score * static_cast<float>(words_) + 0.5f);
-      if (bits_[hits] == std::bit_cast<std::uint32_t>(score)) {
+      // The hits that give this score, if any do: score * n lies within a
+      // rounding error of them, so cut it gives them or one less (no
+      // library call to round, as `std::lround` makes). The comparison
+      // with their ratio, made once, decides.
+      const std::uint32_t bits = std::bit_cast<std::uint32_t>(score);
+      std::size_t hits = static_cast<std::size_t>(score * static_cast<float>(words_));
+      if (bits_[hits] != bits && hits < words_) ++hits;
+      if (bits_[hits] == bits) {
         boundary::OwnedRef& shared = shared_[hits];
         if (!shared) {
           shared = boundary::OwnedRef::steal(PyFloat_FromDouble(static_cast<double>(score)));

@@ -165,6 +165,18 @@ def test_workers_argument(call, workers, error):
         CALLS[call](["abc"], workers=workers)
 
 
+@pytest.mark.parametrize("words", [1, 7, 64, 65])
+def test_each_score_of_a_query_is_its_own_value(words):
+    # Every share of the words, each text given twice: the scores a batch
+    # hands out equal the loop's, and a query of up to 64 words hands out
+    # one float for each.
+    query = " ".join(f"w{k}." for k in range(words))
+    texts = [" ".join(f"w{k}." for k in range(hits)) for hits in range(words + 1) for _ in (0, 1)]
+    scores = Query(query).score_many(texts, workers=2)
+    assert scores == [lexical_score(text, query) for text in texts]
+    assert all((scores[k] is scores[k + 1]) == (words <= 64) for k in range(0, len(texts), 2))
+
+
 @pytest.mark.parametrize("query, words", [
     ("a  b\u3000a", ("a", "b", "a")),
     ("a\x1cb\u200bc\u180e d", ("a\x1cb\u200bc\u180e", "d")),
