@@ -210,16 +210,18 @@ std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowByt
     // words: a vector holds two or four times as many of them as of units.
     // The starts found are checked on the units themselves.
     unsigned char low[kLowBytesUnits];
-    const bool narrowed = sizeof(Unit) > 1 && text.length <= kLowBytesUnits;
-    if (narrowed) keep_low_bytes(units, text.length, text.width, low);
+    const bool by_low_bytes =
+        sizeof(Unit) > 1 && keep_low_bytes != nullptr && text.length <= kLowBytesUnits;
+    if (by_low_bytes) keep_low_bytes(units, text.length, text.width, low);
     std::uint64_t hits = 0;
     for (const UnitWord& word : words) {
       // Both anchors must fit in the text.
       if (word.pair.distance >= text.length) continue;
       Check<Unit> check{units, text.length, &word, 4 * text.length + 64};
       const std::size_t start =
-          narrowed ? find(low, text.length, 1, low_bytes_of(word.pair), &Check<Unit>::call, &check)
-                   : find(units, text.length, text.width, word.pair, &Check<Unit>::call, &check);
+          by_low_bytes
+              ? find(low, text.length, 1, low_bytes_of(word.pair), &Check<Unit>::call, &check)
+              : find(units, text.length, text.width, word.pair, &Check<Unit>::call, &check);
       if (check.gave_up) return std::nullopt;
       if (start < text.length - word.pair.distance) ++hits;
     }

@@ -46,7 +46,8 @@ struct UnitWord {
 std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept;
 
-// The same with a given level's kernels (not null), for tests.
+// The same with a given level's kernels, for tests: `find` not null; without
+// `keep_low_bytes`, wider units are searched as they are.
 std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowBytes* keep_low_bytes,
                                                   const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept;
