@@ -191,7 +191,8 @@ std::optional<UnitWord> UnitWord::make(std::u32string_view word) noexcept {
   const std::optional<UnitAnchor> first_anchor = anchor_for(word[first]);
   const std::optional<UnitAnchor> last_anchor = anchor_for(word[last]);
   if (!first_anchor || !last_anchor) return std::nullopt;
-  return UnitWord{word, first, UnitPair{*first_anchor, *last_anchor, last - first}};
+  const UnitPair pair{*first_anchor, *last_anchor, last - first};
+  return UnitWord{word, first, pair, low_bytes_of(pair)};
 }
 
 std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
@@ -220,7 +221,7 @@ std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowByt
       Check<Unit> check{units, text.length, &word, 4 * text.length + 64};
       const std::size_t start =
           by_low_bytes
-              ? find(low, text.length, 1, low_bytes_of(word.pair), &Check<Unit>::call, &check)
+              ? find(low, text.length, 1, word.low_pair, &Check<Unit>::call, &check)
               : find(units, text.length, text.width, word.pair, &Check<Unit>::call, &check);
       if (check.gave_up) return std::nullopt;
       if (start < text.length - word.pair.distance) ++hits;

@@ -38,6 +38,8 @@ struct UnitWord {
   // Where the first anchor lies in the word.
   std::size_t anchor;
   UnitPair pair;
+  // The same anchors for the low bytes of wider units.
+  UnitPair low_pair;
 
   static std::optional<UnitWord> make(std::u32string_view word) noexcept;
 };
