@@ -44,9 +44,10 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   return prepared;
 }
 
-// The short paths, one for each form: a short text scored in registers
-// against the words as prepared, or nothing where that does not serve.
-// Inline: a run's loop calls them for every text.
+// Each form's short path, a short text scored in registers against the
+// words as prepared (or nothing where that does not serve), and then its
+// search. Inline down to the searches: a run's loop reaches them through
+// `score_if_readable` for every text.
 inline std::optional<float> PreparedQuery::short_utf8(std::string_view text) const noexcept {
   if (short_input_ == nullptr || text.size() > kShortInputBytes) return std::nullopt;
   const auto counts = short_input_(text, lowered_words_, to_lower_full_into);
@@ -61,7 +62,7 @@ inline std::optional<float> PreparedQuery::short_units(const FixedWidthText& uni
   return hit_ratio(counts->hits, counts->words);
 }
 
-float PreparedQuery::score_utf8(std::string_view text) const noexcept {
+inline float PreparedQuery::score_utf8(std::string_view text) const noexcept {
   if (const auto score = short_utf8(text)) return *score;
   return search_utf8(text);
 }
@@ -70,7 +71,7 @@ float PreparedQuery::search_utf8(std::string_view text) const noexcept {
   return hit_ratio(find_words(text, words(), nullptr), word_count());
 }
 
-std::optional<float> PreparedQuery::score_units(const FixedWidthText& units) const noexcept {
+inline std::optional<float> PreparedQuery::score_units(const FixedWidthText& units) const noexcept {
   if (auto score = short_units(units)) return score;
   return search_units(units);
 }
@@ -97,24 +98,16 @@ std::optional<float> PreparedQuery::search_units(const FixedWidthText& units) co
   return hit_ratio(*hits, word_count());
 }
 
-std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) const noexcept {
-  if (const auto* units = std::get_if<FixedWidthText>(&text)) return score_units(*units);
+inline std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) const noexcept {
   if (const auto* utf8 = std::get_if<std::string_view>(&text)) return score_utf8(*utf8);
-  return std::nullopt;  // a variant never left without a value
+  // A variant holds one of its two forms.
+  return score_units(*std::get_if<FixedWidthText>(&text));
 }
 
 std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
                                       float* scores) const noexcept {
   for (std::size_t k = 0; k < texts.size(); ++k) {
-    // The short paths inline here, the rest called.
-    if (const auto* utf8 = std::get_if<std::string_view>(&texts[k])) {
-      const auto score = short_utf8(*utf8);
-      scores[k] = score ? *score : search_utf8(*utf8);
-      continue;
-    }
-    const FixedWidthText& units = *std::get_if<FixedWidthText>(&texts[k]);
-    auto score = short_units(units);
-    if (!score) score = search_units(units);
+    const auto score = score_if_readable(texts[k]);
     if (!score) return k;
     scores[k] = *score;
   }

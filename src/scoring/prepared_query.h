@@ -41,9 +41,6 @@ class PreparedQuery {
 
   std::size_t word_count() const noexcept { return needles_.size(); }
   std::expected<float, ScoreError> score(const ScoreText& text) const;
-  // The same, with nothing for a text holding a surrogate: a batch's form,
-  // which builds no error for every text.
-  std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
   // A batch's form: a run of texts at once. It asks for no text's bytes
   // ahead: texts read in order stream in by the CPU's own prefetching,
   // which asking ahead disturbs (1 KiB texts took a tenth longer).
@@ -54,6 +51,9 @@ class PreparedQuery {
  private:
   PreparedQuery() = default;
   WordSet words() const noexcept { return {needles_, longest_}; }
+  // `score` with nothing for a text holding a surrogate, which builds no
+  // error for every text of a run.
+  std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
   float score_utf8(std::string_view text) const noexcept;
   std::optional<float> score_units(const FixedWidthText& units) const noexcept;
   std::optional<float> short_utf8(std::string_view text) const noexcept;
