@@ -21,6 +21,6 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<NeonBytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<NeonBytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<NeonBytes>;
-
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+
 }  // namespace corvane::scoring::neon

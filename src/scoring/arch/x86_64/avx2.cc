@@ -32,8 +32,8 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Avx2Bytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx2Bytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Avx2Bytes>;
-
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+
 }  // namespace corvane::scoring::avx2
 
 CORVANE_TARGET_END()

@@ -26,8 +26,8 @@ constinit ShortInputHits* const kShortInputHits = short_input_hits_with<Avx512Bw
 constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Avx512BwBytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx512BwBytes>;
-
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+
 }  // namespace corvane::scoring::avx512bw
 
 CORVANE_TARGET_END()

@@ -17,6 +17,6 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Sse2Bytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Sse2Bytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Sse2Bytes>;
-
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+
 }  // namespace corvane::scoring::sse2
