@@ -17,15 +17,18 @@ The same `rank_files` serves every way of running: the caller passes a
 `cluster_submit(client)` for a Dask cluster). Tasks get file names and the
 query, read the files where they run and send back only their best N, so the
 caller never holds the corpus. A task scores its paragraphs with the
-interpreter released, on one thread or on as many as `threads` asks for.
+interpreter released, so `rank_in_threads` runs the tasks on threads of this
+process: while one reads and splits its files, the others score.
 """
 
 from __future__ import annotations
 
+import bisect
 import heapq
 import os
 import re
-from collections.abc import Callable, Iterator, Sequence
+from collections.abc import Callable, Sequence
+from concurrent.futures import ThreadPoolExecutor
 from typing import Any, NamedTuple
 
 from _corvane import lexical_score
@@ -38,14 +41,22 @@ PREVIEW_WIDTH = 60
 # each task costs a millisecond or so of overhead.
 PARTITIONS_PER_SLOT = 16
 # A task scores the paragraphs of its files in one call once they hold this
-# many characters, and gathers the rest for the next: fewer calls keep the
-# threads busy longer, while the gathered paragraphs are what the task holds.
+# many characters, and gathers the rest for the next: the gathered
+# paragraphs, and the files they come from, are what the task holds.
 BATCH_CHARACTERS = 16 << 20
 
 # A paragraph starts at the beginning of a line holding something other than
 # white space and takes in the non-blank lines that follow. Anchoring at line
 # starts keeps the search linear even on long runs of white space.
 _PARAGRAPH = re.compile(r"^[^\S\n]*\S[^\n]*(?:\n[^\S\n]*\S[^\n]*)*", re.MULTILINE)
+# A blank line that is not empty: only white space, at least one character.
+# A text without one has its paragraphs parted by runs of "\n" alone, and
+# str.split finds them many times faster than the pattern above.
+_SPACE_LINE = re.compile(r"\n[^\S\n]+(?:\n|\Z)")
+_SPACE_LINE_FIRST = re.compile(r"[^\S\n]+(?:\n|\Z)")
+# The first place where splitting at "\n\n" needs more: a blank line of
+# white space, or three "\n" in a row. One pass finds either.
+_UNEVEN = re.compile(r"\n(?:[^\S\n]+(?:\n|\Z)|\n\n)")
 _WORD = re.compile(r"\S+")
 
 
@@ -71,18 +82,74 @@ def check_query(query: str) -> str | None:
     return None
 
 
-def paragraphs(text: str) -> Iterator[tuple[int, str]]:
-    """Yields (first line number, paragraph text) for each paragraph, in order.
+class Paragraphs:
+    """The paragraphs of one text, in order (`texts`), and where each begins
+    (`line`).
 
-    Complexity: linear in the length of the text.
+    Complexity: linear in the length of the text; `line` is linear in the
+    length of the text before the paragraph.
     """
-    line = 1
-    counted_to = 0
-    for match in _PARAGRAPH.finditer(text):
-        start = match.start()
-        line += text.count("\n", counted_to, start)
-        counted_to = start
-        yield line, match.group()
+
+    def __init__(self, text: str) -> None:
+        self._text = text
+        # Where each paragraph starts: an offset into the text, or for a
+        # split text an index into its pieces.
+        self._starts: list[int] | None = None
+        self._pieces: list[str] | None = None
+        uneven = _UNEVEN.search(text)
+        if _SPACE_LINE_FIRST.match(text) or (uneven and _SPACE_LINE.search(text, uneven.start())):
+            matches = list(_PARAGRAPH.finditer(text))
+            self.texts = [match.group() for match in matches]
+            self._starts = [match.start() for match in matches]
+            return
+        pieces = text.split("\n\n")
+        if uneven or text.startswith("\n"):
+            # Longer runs of "\n" leave empty pieces and pieces that start
+            # with "\n"; the last may end with one.
+            self._pieces = pieces
+            self._starts = [index for index, piece in enumerate(pieces) if piece.strip("\n")]
+            self.texts = [pieces[index].strip("\n") for index in self._starts]
+            return
+        # Most texts: the pieces are the paragraphs, but for an empty last
+        # piece or the "\n" that ends the text.
+        if pieces[-1].endswith("\n"):
+            pieces[-1] = pieces[-1][:-1]
+        if not pieces[-1]:
+            pieces.pop()
+        self.texts = pieces
+
+    def line(self, index: int) -> int:
+        """The first line number (from 1) of paragraph `index`."""
+        if self._pieces is not None and self._starts is not None:
+            piece = self._starts[index]
+            offset = (sum(map(len, self._pieces[:piece])) + 2 * piece
+                      + self._pieces[piece].startswith("\n"))
+        elif self._starts is not None:
+            offset = self._starts[index]
+        else:
+            offset = sum(map(len, self.texts[:index])) + 2 * index
+        return 1 + self._text.count("\n", 0, offset)
+
+
+def best_positions(scores: Sequence[float], top: int) -> list[int]:
+    """The positions of the `top` highest scores above 0.0, best first, equal
+    scores by position.
+
+    Complexity: O(len(scores)) per distinct score taken, at most `top` of
+    them; the scans run in C.
+    """
+    chosen: list[int] = []
+    for value in sorted(set(scores), reverse=True):
+        if value <= 0.0 or len(chosen) == top:
+            break
+        position = -1
+        while len(chosen) < top:
+            try:
+                position = scores.index(value, position + 1)
+            except ValueError:
+                break
+            chosen.append(position)
+    return chosen
 
 
 def preview(paragraph: str, width: int = PREVIEW_WIDTH) -> str:
@@ -114,55 +181,52 @@ def read_text(path: str, name: str) -> tuple[str | None, str | None]:
 
 
 def rank_partition(files: Sequence[tuple[int, str, str]], query: str,
-                   top: int, threads: int = 1) -> tuple[str | None, list[Ranked]]:
+                   top: int) -> tuple[str | None, list[Ranked]]:
     """Ranks the paragraphs of some files and keeps the best `top`.
 
     `files` holds (file index, path to open, path to name in messages), in
     the order of the file indexes. Returns (None, best first) or (the first
-    file's error, []). The paragraphs are scored by one `score_many` call
-    on `threads` threads (-1: every CPU), or by one call for each run of
-    files that reaches BATCH_CHARACTERS: memory stays within such a run,
-    one more file and `top` previews.
+    file's error, []). The paragraphs are scored by one `score_many` call,
+    or by one call for each run of files that reaches BATCH_CHARACTERS:
+    memory stays within such a run and one more file.
 
-    Complexity: O(P log top) heap work for P paragraphs, plus the scoring.
+    Complexity: linear in the length of the files, plus the scoring.
     """
     prepared = Query(query)
-    # A min-heap on (score, -file index, -line): its root is the worst kept
-    # paragraph, and a larger key is a better paragraph.
-    kept: list[tuple[tuple[float, int, int], str]] = []
-    places: list[tuple[int, int]] = []
+    kept: list[Ranked] = []
+    # The batch: its paragraphs, and for each of its files the position of
+    # the file's first paragraph, the file's index and its paragraphs.
     texts: list[str] = []
+    parts: list[tuple[int, int, Paragraphs]] = []
     gathered = 0
 
     def keep_the_best() -> None:
-        scores = prepared.score_many(texts, workers=threads)
-        for score, (file_index, line), paragraph in zip(scores, places, texts):
-            if score <= 0.0:
-                continue
-            key = (score, -file_index, -line)
-            if len(kept) < top:
-                heapq.heappush(kept, (key, preview(paragraph)))
-            elif key > kept[0][0]:
-                heapq.heapreplace(kept, (key, preview(paragraph)))
-        places.clear()
+        nonlocal kept
+        scores = prepared.score_many(texts)
+        found = []
+        for position in best_positions(scores, top):
+            part = bisect.bisect_right(parts, position, key=lambda p: p[0]) - 1
+            first, file_index, split = parts[part]
+            found.append(Ranked(scores[position], file_index, split.line(position - first),
+                                preview(texts[position])))
+        kept = merge([*kept, *found], top)
         texts.clear()
+        parts.clear()
 
     for file_index, path, name in files:
         text, error = read_text(path, name)
         if text is None:
             return error, []
-        for line, paragraph in paragraphs(text):
-            places.append((file_index, line))
-            texts.append(paragraph)
+        split = Paragraphs(text)
+        parts.append((len(texts), file_index, split))
+        texts.extend(split.texts)
         gathered += len(text)
         if gathered >= BATCH_CHARACTERS:
             keep_the_best()
             gathered = 0
     if texts:
         keep_the_best()
-    best = sorted(kept, reverse=True)
-    return None, [Ranked(score, -neg_file, -neg_line, shown)
-                  for (score, neg_file, neg_line), shown in best]
+    return None, kept
 
 
 def merge(ranked: Sequence[Ranked], top: int) -> list[Ranked]:
@@ -198,18 +262,16 @@ def _describe_failure(error: BaseException) -> str:
 
 
 def rank_files(names: Sequence[str], query: str, top: int,
-               submit: Callable[..., Any], partitions: int = 1,
-               threads: int = 1) -> list[Ranked]:
+               submit: Callable[..., Any], partitions: int = 1) -> list[Ranked]:
     """Ranks the paragraphs of the named files, best `top` first.
 
-    Submits one `rank_partition` task per partition, each scoring on
-    `threads` threads, and merges their results.
+    Submits one `rank_partition` task per partition and merges their results.
     Raises RankingError when a file cannot be read (the first in list order)
     or a task fails; no partial ranking is returned.
     """
     if top <= 0 or not names:
         return []
-    futures = [submit(rank_partition, part, query, top, threads)
+    futures = [submit(rank_partition, part, query, top)
                for part in plan_partitions(names, partitions)]
     gathered: list[Ranked] = []
     try:
@@ -228,6 +290,24 @@ def rank_files(names: Sequence[str], query: str, top: int,
         for future in futures:
             future.cancel()
     return gathered
+
+
+def rank_in_threads(names: Sequence[str], query: str, top: int,
+                    threads: int) -> list[Ranked]:
+    """Ranks in this process on `threads` threads (-1: every CPU this process
+    may use), as `rank_files` does.
+
+    The threads take partitions in turn. Reading and splitting a file holds
+    the interpreter, and scoring releases it, so one thread reads while the
+    others score.
+    """
+    if threads == -1:
+        threads = os.process_cpu_count() or 1
+    threads = max(1, min(threads, len(names)))
+    if threads == 1:
+        return rank_files(names, query, top, submit_in_process)
+    with ThreadPoolExecutor(max_workers=threads) as pool:
+        return rank_files(names, query, top, pool.submit, threads * PARTITIONS_PER_SLOT)
 
 
 class _Deferred:

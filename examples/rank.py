@@ -20,8 +20,8 @@ PREVIEW its first 60 characters with white space runs shown as one space.
 Equal scores are listed in the order of the files on the command line, then
 by line. Paragraphs with no query word are not listed.
 
---threads N ranks in this process, scoring on N threads (-1: every CPU this
-process may use; reading and splitting the files stays on one); --workers N
+--threads N ranks in this process on N threads (-1: every CPU this process
+may use): while one reads and splits files, the others score; --workers N
 ranks in N local processes; --scheduler ADDRESS on a running Dask distributed
 cluster whose workers can import `corvane` and `_corvane` and read the files
 by their absolute paths. The ranking is the same either way.
@@ -83,8 +83,8 @@ def thread_count(text: str) -> int:
         raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
     if value < 1 and value != -1:
         raise argparse.ArgumentTypeError(f"must be at least 1, or -1 for every CPU: {text!r}")
-    # The scoring starts no more threads than its texts give work to, so a
-    # count past the largest it takes is cut to that with the same effect.
+    # The ranking starts no more threads than there are files, so a count
+    # past the largest it takes is cut to that with the same effect.
     return min(value, sys.maxsize)
 
 
@@ -110,7 +110,7 @@ def parse_arguments(argv: list[str]) -> argparse.Namespace:
                         help="how many paragraphs to list (default %(default)s)")
     where = parser.add_mutually_exclusive_group()
     where.add_argument("--threads", type=thread_count, metavar="N",
-                       help="rank in this process, scoring on N threads "
+                       help="rank in this process on N threads "
                             "(-1: every CPU)")
     where.add_argument("--workers", type=positive_int, metavar="N",
                        help="rank in N local worker processes")
@@ -179,9 +179,8 @@ def run(argv: list[str]) -> str:
         elif arguments.workers is not None:
             best = rank_in_pool(names, arguments.query, arguments.top, arguments.workers)
         else:
-            best = ranking.rank_files(names, arguments.query, arguments.top,
-                                      ranking.submit_in_process,
-                                      threads=arguments.threads or 1)
+            best = ranking.rank_in_threads(names, arguments.query, arguments.top,
+                                           arguments.threads or 1)
     except ranking.RankingError as error:
         raise Failure(str(error)) from error
     return "".join(format_line(entry, names) for entry in best)

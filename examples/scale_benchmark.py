@@ -14,8 +14,8 @@ the whole corpus in four ways, taking turns (each round starting with the
 next way), best of --repeat runs each:
 
 - in process: one task in this process, scoring on one thread;
-- threads: one task in this process, scoring on --workers threads (what
-  `rank.py --threads` does);
+- threads: --workers threads of this process taking the tasks in turn
+  (what `rank.py --threads` does);
 - pool: a ProcessPoolExecutor of --workers processes;
 - cluster: a LocalCluster of --workers single-thread worker processes.
 
@@ -39,9 +39,10 @@ The ranking spends much of its time in Python (reading, splitting the
 paragraphs, keeping the best) on paragraphs that the cache holds, so across
 processes it scales about like the pure-Python loop; lexical_score on texts
 larger than the cache is bound by the memory bus and scales like the memory
-scan, which two processes share. Threads share out only the scoring, which
-runs with the interpreter released; the Python part stays on one of them,
-so they gain less than processes unless the scoring dominates. Other work
+scan, which two processes share. Threads run only the scoring at the same
+time, as it releases the interpreter; the Python part (decoding and
+splitting the files above all) runs on one of them at a time, so they gain
+less than processes unless the scoring dominates. Other work
 on the machine takes from all of them: the load averages printed show how
 much there was.
 """
@@ -197,8 +198,7 @@ def main(argv: list[str]) -> int:
         ways = {
             "in_process": lambda: ranking.rank_files(paths, QUERY, TOP,
                                                      ranking.submit_in_process),
-            "threads": lambda: ranking.rank_files(paths, QUERY, TOP, ranking.submit_in_process,
-                                                  threads=workers),
+            "threads": lambda: ranking.rank_in_threads(paths, QUERY, TOP, workers),
             "pool": lambda: ranking.rank_files(paths, QUERY, TOP, pool.submit, partitions),
             "cluster": lambda: ranking.rank_files(paths, QUERY, TOP, on_cluster, partitions),
         }

@@ -69,6 +69,7 @@ def awkward_files(tmp_path):
         "crlf.txt": "cat and dog\r\n\r\nthe dog\r\n \t\r\nCAT again\r\nsecond line\r\n",
         "edges.txt": "\n\n   \nΟΔΟΣ cat\n\u3000\n  indented cat dog\n\n\n\nlast cat dog",
         "plain.txt": "cat dog\n\ndog\n\ncat dog\n",
+        "runs.txt": "\ncat\n\n\ndog cat\n\n\n\ndog\ncat\n\n\n",
         "empty.txt": "",
     }
     for name, text in texts.items():
