@@ -83,19 +83,21 @@ def check_query(query: str) -> str | None:
 
 
 class Paragraphs:
-    """The paragraphs of one text, in order (`texts`), and where each begins
-    (`line`).
+    """The paragraphs of one text, in order (`texts`), and where they begin
+    (`lines`).
 
-    Complexity: linear in the length of the text; `line` is linear in the
-    length of the text before the paragraph.
+    Complexity: linear in the length of the text, and `lines` in the length
+    of the text before the last paragraph asked for.
     """
 
     def __init__(self, text: str) -> None:
         self._text = text
-        # Where each paragraph starts: an offset into the text, or for a
-        # split text an index into its pieces.
+        # Where the paragraphs start: offsets into the text, or else found
+        # by adding up the pieces of a split, each followed by "\n\n"
+        # (paragraph i is piece i, or piece _piece_of[i]).
         self._starts: list[int] | None = None
-        self._pieces: list[str] | None = None
+        self._pieces: list[str] = []
+        self._piece_of: list[int] | None = None
         uneven = _UNEVEN.search(text)
         if _SPACE_LINE_FIRST.match(text) or (uneven and _SPACE_LINE.search(text, uneven.start())):
             matches = list(_PARAGRAPH.finditer(text))
@@ -107,8 +109,8 @@ class Paragraphs:
             # Longer runs of "\n" leave empty pieces and pieces that start
             # with "\n"; the last may end with one.
             self._pieces = pieces
-            self._starts = [index for index, piece in enumerate(pieces) if piece.strip("\n")]
-            self.texts = [pieces[index].strip("\n") for index in self._starts]
+            self._piece_of = [index for index, piece in enumerate(pieces) if piece.strip("\n")]
+            self.texts = [pieces[index].strip("\n") for index in self._piece_of]
             return
         # Most texts: the pieces are the paragraphs, but for an empty last
         # piece or the "\n" that ends the text.
@@ -116,19 +118,28 @@ class Paragraphs:
             pieces[-1] = pieces[-1][:-1]
         if not pieces[-1]:
             pieces.pop()
-        self.texts = pieces
+        self.texts = self._pieces = pieces
 
-    def line(self, index: int) -> int:
-        """The first line number (from 1) of paragraph `index`."""
-        if self._pieces is not None and self._starts is not None:
-            piece = self._starts[index]
-            offset = (sum(map(len, self._pieces[:piece])) + 2 * piece
-                      + self._pieces[piece].startswith("\n"))
-        elif self._starts is not None:
-            offset = self._starts[index]
-        else:
-            offset = sum(map(len, self.texts[:index])) + 2 * index
-        return 1 + self._text.count("\n", 0, offset)
+    def lines(self, indexes: Sequence[int]) -> list[int]:
+        """The first line numbers (from 1) of the paragraphs at `indexes`,
+        which ascend."""
+        found = []
+        line = 1
+        counted = 0  # the offset up to which lines are counted
+        passed = 0  # the pieces added up, and where the next one starts
+        offset = 0
+        for index in indexes:
+            if self._starts is not None:
+                start = self._starts[index]
+            else:
+                piece = index if self._piece_of is None else self._piece_of[index]
+                offset += sum(map(len, self._pieces[passed:piece])) + 2 * (piece - passed)
+                passed = piece
+                start = offset + self._pieces[piece].startswith("\n")
+            line += self._text.count("\n", counted, start)
+            counted = start
+            found.append(line)
+        return found
 
 
 def best_positions(scores: Sequence[float], top: int) -> list[int]:
@@ -203,12 +214,14 @@ def rank_partition(files: Sequence[tuple[int, str, str]], query: str,
     def keep_the_best() -> None:
         nonlocal kept
         scores = prepared.score_many(texts)
+        chosen = sorted(best_positions(scores, top))
         found = []
-        for position in best_positions(scores, top):
-            part = bisect.bisect_right(parts, position, key=lambda p: p[0]) - 1
-            first, file_index, split = parts[part]
-            found.append(Ranked(scores[position], file_index, split.line(position - first),
-                                preview(texts[position])))
+        for part, (first, file_index, split) in enumerate(parts):
+            end = parts[part + 1][0] if part + 1 < len(parts) else len(texts)
+            here = chosen[bisect.bisect_left(chosen, first):bisect.bisect_left(chosen, end)]
+            lines = split.lines([position - first for position in here])
+            found.extend(Ranked(scores[position], file_index, line, preview(texts[position]))
+                         for position, line in zip(here, lines))
         kept = merge([*kept, *found], top)
         texts.clear()
         parts.clear()
