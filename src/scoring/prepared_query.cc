@@ -1,5 +1,6 @@
 #include "scoring/prepared_query.h"
 
+#include <algorithm>
 #include <variant>
 
 #include "scoring/short_input_score.h"
@@ -41,6 +42,11 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
     }
     prepared.unit_words_.push_back(*anchored);
   }
+  prepared.short_by_anchors_ = !prepared.unit_words_.empty() &&
+                               std::ranges::all_of(prepared.unit_words_, [](const UnitWord& word) {
+                                 return word.word[word.anchor] >= 0x80 &&
+                                        word.word[word.anchor + word.pair.distance] >= 0x80;
+                               });
   return prepared;
 }
 
@@ -56,7 +62,15 @@ inline std::optional<float> PreparedQuery::short_utf8(std::string_view text) con
 }
 
 inline std::optional<float> PreparedQuery::short_units(const FixedWidthText& units) const noexcept {
-  if (short_units_ == nullptr || units.length > kShortInputUnits) return std::nullopt;
+  if (units.length > kShortInputUnits) return std::nullopt;
+  // The text is not lowercased where the anchors serve: only the few places
+  // they leave are.
+  if (short_by_anchors_) {
+    if (const auto hits = count_words_in_short_units(units, unit_words_)) {
+      return hit_ratio(*hits, word_count());
+    }
+  }
+  if (short_units_ == nullptr) return std::nullopt;
   const auto counts = short_units_(units.data, units.length, units.width, code_point_words_);
   if (!counts) return std::nullopt;
   return hit_ratio(counts->hits, counts->words);

@@ -74,6 +74,11 @@ class PreparedQuery {
   // The same words anchored for fixed-width text searched as it is; empty
   // when a word has no anchor.
   Vector<UnitWord> unit_words_;
+  // Whether a short text of code points is searched by those anchors too:
+  // where every anchor is beyond ASCII. ASCII anchors meet the letters of
+  // most texts, and each start they leave is checked a code point at a
+  // time, which costs more than lowercasing a short text in registers.
+  bool short_by_anchors_ = false;
   std::size_t longest_ = 0;
   // The short scorers of the level the process runs at, looked up once;
   // null where the level has none.

@@ -15,6 +15,12 @@ namespace {
 
 constexpr char32_t kCombiningDotAbove = 0x0307;
 
+// The anchor with its unused values set to its first.
+UnitAnchor repeat_first_value(UnitAnchor anchor) noexcept {
+  std::fill(anchor.values + anchor.count, anchor.values + 3, anchor.values[0]);
+  return anchor;
+}
+
 // The units that may lowercase to `c`, folded where two of them differ in
 // one bit; nothing when more than three values are left.
 std::optional<UnitAnchor> anchor_for(char32_t c) noexcept {
@@ -42,7 +48,7 @@ std::optional<UnitAnchor> anchor_for(char32_t c) noexcept {
     if (anchor.count == 3) return std::nullopt;
     anchor.values[anchor.count++] = value;
   }
-  return anchor;
+  return repeat_first_value(anchor);
 }
 
 // A capital sigma's context is read at most this far on each side before
@@ -153,7 +159,7 @@ UnitAnchor low_bytes_of(const UnitAnchor& anchor) noexcept {
       low.values[low.count++] = value;
     }
   }
-  return low;
+  return repeat_first_value(low);
 }
 
 UnitPair low_bytes_of(const UnitPair& pair) noexcept {
@@ -225,6 +231,39 @@ std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowByt
               : find(units, text.length, text.width, word.pair, &Check<Unit>::call, &check);
       if (check.gave_up) return std::nullopt;
       if (start < text.length - word.pair.distance) ++hits;
+    }
+    return hits;
+  });
+}
+
+std::optional<std::uint64_t> count_words_in_short_units(const FixedWidthText& text,
+                                                        std::span<const UnitWord> words) noexcept {
+  KeepShortLowBytes* const keep = kernels().keep_short_low_bytes;
+  if (keep == nullptr) return std::nullopt;
+  return count_words_in_short_units(keep, kernels().short_pair_starts, text, words);
+}
+
+std::optional<std::uint64_t> count_words_in_short_units(KeepShortLowBytes* keep,
+                                                        ShortPairStarts* starts,
+                                                        const FixedWidthText& text,
+                                                        std::span<const UnitWord> words) noexcept {
+  alignas(64) unsigned char low[kShortInputUnits];
+  if (!keep(text.data, text.length, text.width, low)) return std::nullopt;
+  return with_units(text, [&](const auto* units) -> std::optional<std::uint64_t> {
+    using Unit = std::remove_cv_t<std::remove_pointer_t<decltype(units)>>;
+    std::uint64_t hits = 0;
+    for (const UnitWord& word : words) {
+      std::uint64_t left = starts(low, text.length, word.low_pair);
+      if (left == 0) continue;
+      Check<Unit> check{units, text.length, &word, 4 * text.length + 64};
+      for (; left != 0; left &= left - 1) {
+        const UnitCheck found = check.at(static_cast<std::size_t>(std::countr_zero(left)));
+        if (found == UnitCheck::GiveUp) return std::nullopt;
+        if (found == UnitCheck::Found) {
+          ++hits;
+          break;
+        }
+      }
     }
     return hits;
   });

@@ -75,6 +75,10 @@ TEST(UnitsSearch, CountsWhatTheLowercasedTextHolds) {
   ASSERT_FALSE(kernels_here.empty());
   const auto low_bytes_here = each_kernel(&KernelTable::keep_low_bytes);
   ASSERT_FALSE(low_bytes_here.empty());
+  // Texts of up to kShortInputUnits units are also searched in registers.
+  const auto short_keeps = each_kernel(&KernelTable::keep_short_low_bytes);
+  const auto short_starts = each_kernel(&KernelTable::short_pair_starts);
+  ASSERT_EQ(short_keeps.size(), short_starts.size());
   for (const Case& c : kCases) {
     // Filler before and after moves the words across vector boundaries.
     for (const std::size_t before : {0, 1, 15, 31, 33, 63, 64, 100}) {
@@ -96,6 +100,15 @@ TEST(UnitsSearch, CountsWhatTheLowercasedTextHolds) {
             ASSERT_TRUE(words.anchored);
             EXPECT_EQ(got, std::optional<std::uint64_t>(want));
           }
+          if (units.text.length > kShortInputUnits) continue;
+          for (std::size_t k = 0; k < short_keeps.size(); ++k) {
+            SCOPED_TRACE(std::string("short ") + std::string(short_keeps[k].level) + " width " +
+                         std::to_string(units.text.width) + " before " + std::to_string(before) +
+                         ": " + std::string(c.text) + " / " + std::string(c.query));
+            EXPECT_EQ(count_words_in_short_units(short_keeps[k].kernel, short_starts[k].kernel,
+                                                 units.text, words.words),
+                      std::optional<std::uint64_t>(want));
+          }
         }
       }
     }
@@ -107,6 +120,19 @@ TEST(UnitsSearch, WordsThatU0130MayPartlyMakeHaveNoAnchor) {
     EXPECT_FALSE(AnchoredWords(word).anchored) << word;
   }
   EXPECT_TRUE(AnchoredWords("ix").anchored);
+}
+
+// The surrogate is left to the general search, which reports it.
+TEST(UnitsSearch, ShortLowBytesRefuseASurrogate) {
+  for (const std::size_t at : {0, 7, 31, 63}) {
+    std::u16string units(64, u'a');
+    units[at] = 0xDC00;
+    const FixedWidthText text{units.data(), units.size(), 2};
+    for (const auto& k : each_kernel(&KernelTable::keep_short_low_bytes)) {
+      unsigned char low[kShortInputUnits];
+      EXPECT_FALSE(k.kernel(text.data, text.length, text.width, low)) << k.level << " at " << at;
+    }
+  }
 }
 
 // A capital sigma deep in case-ignorable code points is left to the

@@ -43,6 +43,8 @@ Tables make_tables() noexcept {
   t.short_units_hits = sse2::kShortUnitsHits;
   t.find_unit_pair = sse2::kFindUnitPair;
   t.keep_low_bytes = sse2::kKeepLowBytes;
+  t.keep_short_low_bytes = sse2::kKeepShortLowBytes;
+  t.short_pair_starts = sse2::kShortPairStarts;
   level(Isa::Sse2);
 
   t.lower_two_byte_run = ssse3::kLowerTwoByteRun;
@@ -68,6 +70,8 @@ Tables make_tables() noexcept {
   t.short_units_hits = avx2::kShortUnitsHits;
   t.find_unit_pair = avx2::kFindUnitPair;
   t.keep_low_bytes = avx2::kKeepLowBytes;
+  t.keep_short_low_bytes = avx2::kKeepShortLowBytes;
+  t.short_pair_starts = avx2::kShortPairStarts;
   level(Isa::Avx2);
 
   // The short-input scorers take a whole short text in one 64-byte
@@ -88,6 +92,8 @@ Tables make_tables() noexcept {
   t.short_input_prepared_hits = avx512bw::kShortInputPreparedHits;
   t.short_units_hits = avx512bw::kShortUnitsHits;
   t.keep_low_bytes = avx512bw::kKeepLowBytes;
+  t.keep_short_low_bytes = avx512bw::kKeepShortLowBytes;
+  t.short_pair_starts = avx512bw::kShortPairStarts;
   level(Isa::Avx512Bw);
 
   t.lower_two_byte_run = avx512vbmi2::kLowerTwoByteRun;
@@ -110,6 +116,8 @@ Tables make_tables() noexcept {
   t.short_units_hits = neon::kShortUnitsHits;
   t.find_unit_pair = neon::kFindUnitPair;
   t.keep_low_bytes = neon::kKeepLowBytes;
+  t.keep_short_low_bytes = neon::kKeepShortLowBytes;
+  t.short_pair_starts = neon::kShortPairStarts;
   level(Isa::Neon);
 #endif
   return tables;

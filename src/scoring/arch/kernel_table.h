@@ -66,6 +66,9 @@ struct KernelTable {
   FindUnitPair* find_unit_pair;
   // The low bytes of wider units, which that search scans in their place.
   KeepLowBytes* keep_low_bytes;
+  // The same search for a short text, held in registers.
+  KeepShortLowBytes* keep_short_low_bytes;
+  ShortPairStarts* short_pair_starts;
 };
 
 const KernelTable& kernels() noexcept;

@@ -21,6 +21,8 @@
 // - `ShortUnitsHits`: scoring/short_units_score.h.
 // - `FindUnitPair`: scoring/arch/generic/unit_pair_kernel.h.
 // - `KeepLowBytes`: scoring/arch/generic/low_bytes_kernel.h.
+// - `KeepShortLowBytes`, `ShortPairStarts`: scoring/arch/generic/
+//   short_pairs_kernel.h.
 #pragma once
 
 #include <cstddef>
@@ -101,6 +103,7 @@ using ShortUnitsHits =
 // One code point of a word, as the units of a text that may lowercase to
 // it: unit u may when (u | fold) is one of values[0, count). Folding may
 // admit a few units more; they are ruled out when a start is checked.
+// values[count, 3) repeat values[0], so that a kernel may compare all three.
 struct UnitAnchor {
   char32_t fold;
   char32_t values[3];
@@ -131,5 +134,15 @@ using FindUnitPair = std::size_t(const void* units, std::size_t length, std::siz
 // low[0, length).
 using KeepLowBytes = void(const void* units, std::size_t length, std::size_t width,
                           unsigned char* low) noexcept;
+
+// The low bytes of a short text of `length` <= kShortInputUnits units of
+// `width` bytes (1, 2 or 4), zero-padded to kShortInputUnits; false for a
+// text holding a surrogate.
+using KeepShortLowBytes = bool(const void* units, std::size_t length, std::size_t width,
+                               unsigned char* low) noexcept;
+// Bit s: both anchors of a low-byte pair may lie at s and s + distance in
+// the `length` units whose low bytes were so kept.
+using ShortPairStarts = std::uint64_t(const unsigned char* low, std::size_t length,
+                                      const UnitPair& pair) noexcept;
 
 }  // namespace corvane::scoring

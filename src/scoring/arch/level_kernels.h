@@ -29,7 +29,9 @@
   X(kShortInputPreparedHits, ShortInputPreparedHits) \
   X(kShortUnitsHits, ShortUnitsHits)                 \
   X(kFindUnitPair, FindUnitPair)                     \
-  X(kKeepLowBytes, KeepLowBytes)
+  X(kKeepLowBytes, KeepLowBytes)                     \
+  X(kKeepShortLowBytes, KeepShortLowBytes)           \
+  X(kShortPairStarts, ShortPairStarts)
 
 // A declaration takes no parentheses around its name.
 // NOLINTNEXTLINE(bugprone-macro-parentheses)

@@ -6,6 +6,7 @@
 #include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_pairs_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
 #include "scoring/arch/generic/unit_pair_kernel.h"
@@ -22,5 +23,7 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<NeonBytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<NeonBytes>;
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+constinit KeepShortLowBytes* const kKeepShortLowBytes = keep_short_low_bytes_with<NeonBytes>;
+constinit ShortPairStarts* const kShortPairStarts = short_pair_starts_with<NeonBytes>;
 
 }  // namespace corvane::scoring::neon

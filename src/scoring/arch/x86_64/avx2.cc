@@ -13,6 +13,7 @@ CORVANE_TARGET_BEGIN(Avx2)
 #include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_pairs_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/generic/surrogate_scan_kernel.h"
 #include "scoring/arch/generic/two_byte_lower_kernel.h"
@@ -33,6 +34,8 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx2Bytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Avx2Bytes>;
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+constinit KeepShortLowBytes* const kKeepShortLowBytes = keep_short_low_bytes_with<Avx2Bytes>;
+constinit ShortPairStarts* const kShortPairStarts = short_pair_starts_with<Avx2Bytes>;
 
 }  // namespace corvane::scoring::avx2
 

@@ -14,6 +14,7 @@ CORVANE_TARGET_BEGIN(Avx512Bw)
 #include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_pairs_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/x86_64/avx512_bytes.h"
 
@@ -27,6 +28,8 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
     short_input_prepared_hits_with<Avx512BwBytes>;
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Avx512BwBytes>;
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+constinit KeepShortLowBytes* const kKeepShortLowBytes = keep_short_low_bytes_with<Avx512BwBytes>;
+constinit ShortPairStarts* const kShortPairStarts = short_pair_starts_with<Avx512BwBytes>;
 
 }  // namespace corvane::scoring::avx512bw
 

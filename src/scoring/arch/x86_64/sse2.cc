@@ -4,6 +4,7 @@
 #include "scoring/arch/generic/low_bytes_kernel.h"
 #include "scoring/arch/generic/prefilter_kernel.h"
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_pairs_kernel.h"
 #include "scoring/arch/generic/short_units_kernel.h"
 #include "scoring/arch/generic/unit_pair_kernel.h"
 #include "scoring/arch/level_kernels.h"
@@ -18,5 +19,7 @@ constinit ShortInputPreparedHits* const kShortInputPreparedHits =
 constinit ShortUnitsHits* const kShortUnitsHits = short_units_hits_with<Sse2Bytes>;
 constinit FindUnitPair* const kFindUnitPair = find_unit_pair_with<Sse2Bytes>;
 constinit KeepLowBytes* const kKeepLowBytes = keep_low_bytes_with;
+constinit KeepShortLowBytes* const kKeepShortLowBytes = keep_short_low_bytes_with<Sse2Bytes>;
+constinit ShortPairStarts* const kShortPairStarts = short_pair_starts_with<Sse2Bytes>;
 
 }  // namespace corvane::scoring::sse2
