@@ -19,9 +19,10 @@
 // text fill one to four registers (64 bytes): they are kept once,
 // zero-padded so that every load is whole, and for each word the compares
 // of both anchors over the registers the text reaches give one 64-bit mask
-// each, ANDed after a shift by the anchors' distance. Nothing is lowercased: the caller checks the few starts
-// left, where the units lowercase by the full rules. The padding is zero and
-// a start's bits end at the text's length, so it never makes a start.
+// each, ANDed after a shift by the anchors' distance. Nothing is
+// lowercased: the caller checks the few starts left, where the units
+// lowercase by the full rules. The padding is zero and a start's bits end at
+// the text's length, so it never makes a start.
 // Everything has internal linkage; only per-architecture files include
 // this header, after switching on their instruction set.
 // Complexity: O(kShortInputUnits / V::kWidth) vector operations for each,
@@ -62,13 +63,16 @@ struct ShortPairs {
                          : left == 0       ? V::splat(0)
                                            : V::load_partial(text + at, left));
     }
-    if constexpr (sizeof(Unit) == 1) return true;
-    Unit surrogates = 0;
-    for (std::size_t j = 0; j < kShortInputUnits; ++j) {
-      low[j] = static_cast<unsigned char>(padded[j]);
-      surrogates |= static_cast<Unit>(padded[j] - 0xD800) < 0x800 ? 1 : 0;
+    if constexpr (sizeof(Unit) == 1) {
+      return true;
+    } else {
+      Unit surrogates = 0;
+      for (std::size_t j = 0; j < kShortInputUnits; ++j) {
+        low[j] = static_cast<unsigned char>(padded[j]);
+        surrogates |= static_cast<Unit>(padded[j] - 0xD800) < 0x800 ? 1 : 0;
+      }
+      return surrogates == 0;
     }
-    return surrogates == 0;
   }
 
   // Bit j: (low[j] | fold) is one of the anchor's values, over N registers.
