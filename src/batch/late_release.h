@@ -21,18 +21,21 @@
 #include <cstddef>
 
 #include "base/allocation.h"
+#include "scoring/arch/cpu_features.h"
 #include "scoring/arch/prefetch.h"
 
 namespace corvane::batch {
 
 class LateRelease {
  public:
-  explicit LateRelease(std::size_t capacity) : ring_(capacity) {}
+  explicit LateRelease(std::size_t capacity)
+      : ring_(capacity), prefetchw_(scoring::cpu_features().prefetchw) {}
   LateRelease(const LateRelease&) = delete;
   LateRelease& operator=(const LateRelease&) = delete;
   ~LateRelease() {
     // The oldest first: the slots from `next_` on, then those before it.
-    for (std::size_t k = 0; k < ring_.size(); ++k) Py_XDECREF(ring_[(next_ + k) % ring_.size()]);
+    for (std::size_t k = next_; k < ring_.size(); ++k) Py_XDECREF(ring_[k]);
+    for (std::size_t k = 0; k < next_; ++k) Py_XDECREF(ring_[k]);
   }
 
   void give(PyObject* object) noexcept {
@@ -43,9 +46,14 @@ class LateRelease {
     PyObject* const oldest = ring_[next_];
     ring_[next_] = object;
     if (++next_ == ring_.size()) next_ = 0;
-    // The count to be written kAhead references from now.
-    if (PyObject* const ahead = ring_[(next_ + kAhead) % ring_.size()]) {
-      scoring::prefetch_for_writing(ahead);
+    // The count to be written kAhead references from now. The ring wraps
+    // by a subtraction, not a division, and the CPU's answer for PREFETCHW
+    // was looked up once: this runs for every text, on the calling thread,
+    // while the others score.
+    std::size_t ahead = next_ + kAhead;
+    while (ahead >= ring_.size()) ahead -= ring_.size();
+    if (PyObject* const ahead_object = ring_[ahead]) {
+      scoring::prefetch_for_writing(ahead_object, prefetchw_);
     }
     Py_XDECREF(oldest);
   }
@@ -54,6 +62,7 @@ class LateRelease {
   static constexpr std::size_t kAhead = 8;
   Vector<PyObject*> ring_;
   std::size_t next_ = 0;
+  bool prefetchw_;
 };
 
 }  // namespace corvane::batch
