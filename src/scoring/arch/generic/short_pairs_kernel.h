@@ -33,6 +33,7 @@
 #include <cstdint>
 
 #include "scoring/arch/byte_vector.h"
+#include "scoring/arch/generic/short_units_copy.h"
 #include "scoring/arch/kernel_types.h"
 
 namespace corvane::scoring {
@@ -46,23 +47,12 @@ struct ShortPairs {
 
   template <class Unit>
   static bool keep_low_bytes(const Unit* units, std::size_t length, unsigned char* low) noexcept {
-    // The units padded with zeros to the longest text, copied a vector at a
-    // time and the last read partially, so that the loops below run a
-    // fixed count and vectorize whole; no byte is read past the text.
-    constexpr std::size_t padded_bytes = kShortInputUnits * sizeof(Unit);
-    static_assert(padded_bytes % V::kWidth == 0);
+    // Single bytes are their own low bytes, copied straight there; wider
+    // units go through a padded copy, which their loop below reads whole.
     alignas(64) Unit padded[kShortInputUnits];
-    // Single bytes are their own low bytes, copied straight there.
-    char* const out =
-        sizeof(Unit) == 1 ? reinterpret_cast<char*>(low) : reinterpret_cast<char*>(padded);
-    const char* const text = reinterpret_cast<const char*>(units);
-    const std::size_t size = length * sizeof(Unit);
-    for (std::size_t at = 0; at < padded_bytes; at += V::kWidth) {
-      const std::size_t left = size > at ? size - at : 0;
-      V::store(out + at, left >= V::kWidth ? V::load(text + at)
-                         : left == 0       ? V::splat(0)
-                                           : V::load_partial(text + at, left));
-    }
+    copy_short_units<V>(
+        units, length,
+        sizeof(Unit) == 1 ? reinterpret_cast<char*>(low) : reinterpret_cast<char*>(padded));
     if constexpr (sizeof(Unit) == 1) {
       return true;
     } else {

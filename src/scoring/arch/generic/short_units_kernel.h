@@ -43,6 +43,7 @@
 #include <string_view>
 
 #include "scoring/arch/generic/short_input_kernel.h"
+#include "scoring/arch/generic/short_units_copy.h"
 #include "scoring/arch/kernel_types.h"
 #include "scoring/unicode/case_tables.h"
 #include "scoring/unicode/final_sigma.h"
@@ -79,18 +80,8 @@ struct ShortUnits {
     // The units padded with zeros to the longest text, so that every loop
     // below runs a fixed count and vectorizes whole, without a scalar tail;
     // zeros stay zeros and are never marked.
-    // Copied a vector at a time, the last read partially: no call, and no
-    // byte read past the text.
-    constexpr std::size_t padded_bytes = kShortInputUnits * sizeof(Unit);
-    static_assert(padded_bytes % V::kWidth == 0);
     alignas(64) Unit padded[kShortInputUnits];
-    const char* const text = reinterpret_cast<const char*>(units);
-    const std::size_t size = length * sizeof(Unit);
-    for (std::size_t at = 0; at < padded_bytes; at += V::kWidth) {
-      const std::size_t left = size > at ? size - at : 0;
-      V::store(reinterpret_cast<char*>(padded) + at,
-               left >= V::kWidth ? V::load(text + at) : V::load_partial(text + at, left));
-    }
+    copy_short_units<V>(units, length, reinterpret_cast<char*>(padded));
     Unit seen = 0;
     for (const Unit c : padded) seen |= c;
     out.length = length;
