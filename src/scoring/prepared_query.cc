@@ -14,6 +14,8 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   PreparedQuery prepared;
   prepared.short_input_ = kernels().short_input_prepared_hits;
   prepared.short_units_ = kernels().short_units_hits;
+  prepared.keep_short_low_bytes_ = kernels().keep_short_low_bytes;
+  prepared.short_pair_starts_ = kernels().short_pair_starts;
   prepared.lowered_.resize(lowered_words_bound(query.size()));
   // The needles view the pool, which keeps its place from here on.
   for_each_lowered_word(query, prepared.lowered_.data(), [&](std::string_view word) {
@@ -42,7 +44,8 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
     }
     prepared.unit_words_.push_back(*anchored);
   }
-  prepared.short_by_anchors_ = !prepared.unit_words_.empty() &&
+  prepared.short_by_anchors_ = prepared.keep_short_low_bytes_ != nullptr &&
+                               !prepared.unit_words_.empty() &&
                                std::ranges::all_of(prepared.unit_words_, [](const UnitWord& word) {
                                  return word.word[word.anchor] >= 0x80 &&
                                         word.word[word.anchor + word.pair.distance] >= 0x80;
@@ -66,7 +69,8 @@ inline std::optional<float> PreparedQuery::short_units(const FixedWidthText& uni
   // The text is not lowercased where the anchors serve: only the few places
   // they leave are.
   if (short_by_anchors_) {
-    if (const auto hits = count_words_in_short_units(units, unit_words_)) {
+    if (const auto hits = count_words_in_short_units(keep_short_low_bytes_, short_pair_starts_,
+                                                     units, unit_words_)) {
       return hit_ratio(*hits, word_count());
     }
   }

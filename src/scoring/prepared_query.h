@@ -75,15 +75,17 @@ class PreparedQuery {
   // when a word has no anchor.
   Vector<UnitWord> unit_words_;
   // Whether a short text of code points is searched by those anchors too:
-  // where every anchor is beyond ASCII. ASCII anchors meet the letters of
-  // most texts, and each start they leave is checked a code point at a
-  // time, which costs more than lowercasing a short text in registers.
+  // where the level has the kernels and every anchor is beyond ASCII. ASCII anchors meet the
+  // letters of most texts, and each start they leave is checked a code point at a time, which costs
+  // more than lowercasing a short text in registers.
   bool short_by_anchors_ = false;
   std::size_t longest_ = 0;
   // The short scorers of the level the process runs at, looked up once;
   // null where the level has none.
   ShortInputPreparedHits* short_input_ = nullptr;
   ShortUnitsHits* short_units_ = nullptr;
+  KeepShortLowBytes* keep_short_low_bytes_ = nullptr;
+  ShortPairStarts* short_pair_starts_ = nullptr;
 };
 
 }  // namespace corvane::scoring

@@ -236,13 +236,6 @@ std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowByt
   });
 }
 
-std::optional<std::uint64_t> count_words_in_short_units(const FixedWidthText& text,
-                                                        std::span<const UnitWord> words) noexcept {
-  KeepShortLowBytes* const keep = kernels().keep_short_low_bytes;
-  if (keep == nullptr) return std::nullopt;
-  return count_words_in_short_units(keep, kernels().short_pair_starts, text, words);
-}
-
 std::optional<std::uint64_t> count_words_in_short_units(KeepShortLowBytes* keep,
                                                         ShortPairStarts* starts,
                                                         const FixedWidthText& text,

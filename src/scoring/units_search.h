@@ -19,10 +19,12 @@
 // case-ignorable code points). A text of wider units up to 8,192 of them
 // is searched by the low bytes of its units, each start found there
 // checked on the units. It allocates nothing and keeps nothing.
-// `count_words_in_short_units(text, words)` gives the same count for a text
-// of at most kShortInputUnits units, held in registers for all the words;
-// it gives nothing where the level has no such kernel, where the checks
-// give up, and for a text holding a surrogate.
+// `count_words_in_short_units(keep, starts, text, words)` gives the same
+// count for a text of at most kShortInputUnits units, held in registers for
+// all the words by a level's kernels (the kernel table's
+// `keep_short_low_bytes` and `short_pair_starts`, looked up once by a
+// caller that scores many texts); it gives nothing where the checks give
+// up, and for a text holding a surrogate.
 // Complexity: O(len(text) * words) for the kernel and the checks together.
 #pragma once
 
@@ -58,11 +60,7 @@ std::optional<std::uint64_t> count_words_in_units(FindUnitPair* find, KeepLowByt
                                                   const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept;
 
-// Precondition: text.length <= kShortInputUnits.
-std::optional<std::uint64_t> count_words_in_short_units(const FixedWidthText& text,
-                                                        std::span<const UnitWord> words) noexcept;
-
-// The same with a given level's kernels, for tests: both not null.
+// Precondition: text.length <= kShortInputUnits; both kernels not null.
 std::optional<std::uint64_t> count_words_in_short_units(KeepShortLowBytes* keep,
                                                         ShortPairStarts* starts,
                                                         const FixedWidthText& text,
