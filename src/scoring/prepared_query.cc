@@ -57,15 +57,15 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
 // words as prepared (or nothing where that does not serve), and then its
 // search. Inline down to the searches: a run's loop reaches them through
 // `score_if_readable` for every text.
-inline std::optional<float> PreparedQuery::short_utf8(std::string_view text) const noexcept {
-  if (short_input_ == nullptr || text.size() > kShortInputBytes) return std::nullopt;
+inline float PreparedQuery::short_utf8(std::string_view text) const noexcept {
+  if (short_input_ == nullptr || text.size() > kShortInputBytes) return kNoScore;
   const auto counts = short_input_(text, lowered_words_, to_lower_full_into);
-  if (!counts) return std::nullopt;
+  if (!counts) return kNoScore;
   return hit_ratio(counts->hits, counts->words);
 }
 
-inline std::optional<float> PreparedQuery::short_units(const FixedWidthText& units) const noexcept {
-  if (units.length > kShortInputUnits) return std::nullopt;
+inline float PreparedQuery::short_units(const FixedWidthText& units) const noexcept {
+  if (units.length > kShortInputUnits) return kNoScore;
   // The text is not lowercased where the anchors serve: only the few places
   // they leave are.
   if (short_by_anchors_) {
@@ -74,14 +74,14 @@ inline std::optional<float> PreparedQuery::short_units(const FixedWidthText& uni
       return hit_ratio(*hits, word_count());
     }
   }
-  if (short_units_ == nullptr) return std::nullopt;
+  if (short_units_ == nullptr) return kNoScore;
   const auto counts = short_units_(units.data, units.length, units.width, code_point_words_);
-  if (!counts) return std::nullopt;
+  if (!counts) return kNoScore;
   return hit_ratio(counts->hits, counts->words);
 }
 
 inline float PreparedQuery::score_utf8(std::string_view text) const noexcept {
-  if (const auto score = short_utf8(text)) return *score;
+  if (const float score = short_utf8(text); score >= 0.0f) return score;
   return search_utf8(text);
 }
 
@@ -89,17 +89,17 @@ float PreparedQuery::search_utf8(std::string_view text) const noexcept {
   return hit_ratio(find_words(text, words(), nullptr), word_count());
 }
 
-inline std::optional<float> PreparedQuery::score_units(const FixedWidthText& units) const noexcept {
-  if (auto score = short_units(units)) return score;
+inline float PreparedQuery::score_units(const FixedWidthText& units) const noexcept {
+  if (const float score = short_units(units); score >= 0.0f) return score;
   return search_units(units);
 }
 
-std::optional<float> PreparedQuery::search_units(const FixedWidthText& units) const noexcept {
+float PreparedQuery::search_units(const FixedWidthText& units) const noexcept {
   // The general search finds a surrogate as it goes; the others need it
   // found first.
   if (units.width > 1 && (!unit_words_.empty() || units.length <= kShortInputBytes) &&
       holds_surrogate(units)) {
-    return std::nullopt;
+    return kNoScore;
   }
   // Text of code points is searched as it is where every word has anchors.
   if (!unit_words_.empty()) {
@@ -112,11 +112,11 @@ std::optional<float> PreparedQuery::search_units(const FixedWidthText& units) co
     return score_utf8(std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)));
   }
   const auto hits = find_words(units, words(), nullptr);
-  if (!hits) return std::nullopt;
+  if (!hits) return kNoScore;
   return hit_ratio(*hits, word_count());
 }
 
-inline std::optional<float> PreparedQuery::score_if_readable(const ScoreText& text) const noexcept {
+inline float PreparedQuery::score_if_readable(const ScoreText& text) const noexcept {
   if (const auto* utf8 = std::get_if<std::string_view>(&text)) return score_utf8(*utf8);
   // A variant holds one of its two forms.
   return score_units(*std::get_if<FixedWidthText>(&text));
@@ -125,15 +125,15 @@ inline std::optional<float> PreparedQuery::score_if_readable(const ScoreText& te
 std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
                                       float* scores) const noexcept {
   for (std::size_t k = 0; k < texts.size(); ++k) {
-    const auto score = score_if_readable(texts[k]);
-    if (!score) return k;
-    scores[k] = *score;
+    const float score = score_if_readable(texts[k]);
+    if (score < 0.0f) return k;
+    scores[k] = score;
   }
   return texts.size();
 }
 
 std::expected<float, ScoreError> PreparedQuery::score(const ScoreText& text) const {
-  if (const auto score = score_if_readable(text)) return *score;
+  if (const float score = score_if_readable(text); score >= 0.0f) return score;
   return std::unexpected(ScoreError::surrogate_in_text());
 }
 

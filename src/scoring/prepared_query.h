@@ -51,16 +51,23 @@ class PreparedQuery {
  private:
   PreparedQuery() = default;
   WordSet words() const noexcept { return {needles_, longest_}; }
-  // `score` with nothing for a text holding a surrogate, which builds no
-  // error for every text of a run.
-  std::optional<float> score_if_readable(const ScoreText& text) const noexcept;
+  // What the scorers below give for no score: from a short path, that it
+  // does not serve; from the rest, that the text holds a surrogate. A
+  // plain float, not an optional one: the loop of a run tests it in a
+  // register, where GCC built the optional on the stack and read it back
+  // whole, a failed store forwarding on every text (a third of a title's
+  // time).
+  static constexpr float kNoScore = -1.0f;
+  // `score` without an error for a text holding a surrogate, which builds
+  // none for every text of a run.
+  float score_if_readable(const ScoreText& text) const noexcept;
   float score_utf8(std::string_view text) const noexcept;
-  std::optional<float> score_units(const FixedWidthText& units) const noexcept;
-  std::optional<float> short_utf8(std::string_view text) const noexcept;
-  std::optional<float> short_units(const FixedWidthText& units) const noexcept;
+  float score_units(const FixedWidthText& units) const noexcept;
+  float short_utf8(std::string_view text) const noexcept;
+  float short_units(const FixedWidthText& units) const noexcept;
   // Both forms past their short paths.
   float search_utf8(std::string_view text) const noexcept;
-  std::optional<float> search_units(const FixedWidthText& units) const noexcept;
+  float search_units(const FixedWidthText& units) const noexcept;
 
   // The lowercased words, one after another; the needles view them (a
   // vector's bytes stay put when it moves).
