@@ -52,7 +52,11 @@ inline std::expected<float, ScoreError> compute_lexical_score(std::string_view t
 // A text as UTF-8 or as fixed-width code points.
 using ScoreText = std::variant<std::string_view, FixedWidthText>;
 
-// How many bytes a text holds.
+// Where a text's bytes start, and how many there are.
+inline const void* text_start(const ScoreText& text) noexcept {
+  if (const auto* units = std::get_if<FixedWidthText>(&text)) return units->data;
+  return std::get_if<std::string_view>(&text)->data();
+}
 inline std::size_t text_bytes(const ScoreText& text) noexcept {
   if (const auto* units = std::get_if<FixedWidthText>(&text)) return units->length * units->width;
   return std::get_if<std::string_view>(&text)->size();

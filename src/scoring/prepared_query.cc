@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <variant>
 
+#include "scoring/arch/cpu_features.h"
+#include "scoring/arch/prefetch.h"
 #include "scoring/short_input_score.h"
 #include "scoring/short_units_score.h"
 #include "scoring/transcode/fixed_width_text.h"
@@ -16,6 +18,7 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   prepared.short_units_ = kernels().short_units_hits;
   prepared.keep_short_low_bytes_ = kernels().keep_short_low_bytes;
   prepared.short_pair_starts_ = kernels().short_pair_starts;
+  prepared.prefetch_next_text_ = cpu_features().prefetch_next_text;
   prepared.lowered_.resize(lowered_words_bound(query.size()));
   // The needles view the pool, which keeps its place from here on.
   for_each_lowered_word(query, prepared.lowered_.data(), [&](std::string_view word) {
@@ -125,6 +128,10 @@ inline float PreparedQuery::score_if_readable(const ScoreText& text) const noexc
 std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
                                       float* scores) const noexcept {
   for (std::size_t k = 0; k < texts.size(); ++k) {
+    if (prefetch_next_text_ && k + 1 < texts.size()) {
+      const ScoreText& next = texts[k + 1];
+      prefetch_lines(text_start(next), std::min(text_bytes(next), kBytesAhead));
+    }
     const float score = score_if_readable(texts[k]);
     if (score < 0.0f) return k;
     scores[k] = score;

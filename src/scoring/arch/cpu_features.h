@@ -12,7 +12,10 @@
 // cache line to be written (scoring/arch/prefetch.h). `halves_512` says
 // whether the CPU runs each 512-bit operation as two 256-bit halves (AMD
 // Zen 4), where a kernel of 64-byte vectors may lose to one of 32
-// (scoring/arch/kernel_table.cc says which).
+// (scoring/arch/kernel_table.cc says which). `prefetch_next_text` says
+// whether a run of texts should ask for the next text's bytes while it
+// scores one (scoring/prepared_query.cc): on Intel CPUs, whose own
+// prefetchers leave the next text of a list to come in line by line.
 // Complexity: O(1) after the first call.
 #pragma once
 
@@ -24,6 +27,7 @@ struct CpuFeatures {
   Isa best;
   bool prefetchw;
   bool halves_512;
+  bool prefetch_next_text;
 
   constexpr bool has(Isa isa) const noexcept { return isa <= best; }
 };
