@@ -112,6 +112,10 @@ struct Round {
 // they hold so many bytes: between pieces it looks for a stop, and the
 // calling thread at the clock.
 constexpr std::size_t kPieceTexts = 16;
+// The calling thread reads the clock every so many pieces, not at each: a
+// read costs as much as scoring a short text, and the interval between
+// polls is thousands of pieces long.
+constexpr std::size_t kPiecesPerClockRead = 8;
 // How far ahead of the text it reads a round's reading asks for the next
 // text objects' headers.
 constexpr std::size_t kObjectsAhead = 8;
@@ -213,6 +217,7 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
         const scoring::ScoreText* const views = round.views.data();
         float* const scores = round.scores.data();
         const std::size_t stride = round.count;
+        std::size_t pieces = 0;
         for (std::size_t piece = begin; piece < end;) {
           // A stop (Ctrl-C) is seen at the next piece.
           if (stop.load(std::memory_order_relaxed)) return false;
@@ -231,8 +236,8 @@ std::expected<void, PyErr> score_batch(std::span<const scoring::PreparedQuery* c
             return true;
           }
           piece = last;
-          if (on_caller && std::chrono::steady_clock::now() - last_poll >= kPollInterval &&
-              !poll()) {
+          if (on_caller && ++pieces % kPiecesPerClockRead == 0 &&
+              std::chrono::steady_clock::now() - last_poll >= kPollInterval && !poll()) {
             return false;
           }
         }
