@@ -113,8 +113,8 @@ struct Round {
 // calling thread at the clock.
 constexpr std::size_t kPieceTexts = 16;
 // The calling thread reads the clock every so many pieces, not at each: a
-// read costs as much as scoring a short text, and the interval between
-// polls is thousands of pieces long.
+// read costs half as much as scoring an ASCII title, and the interval
+// between polls is thousands of pieces long.
 constexpr std::size_t kPiecesPerClockRead = 8;
 // How far ahead of the text it reads a round's reading asks for the next
 // text objects' headers.

@@ -37,8 +37,6 @@ namespace corvane::scoring {
 
 class PreparedQuery {
  public:
-  static constexpr std::size_t kBytesAhead = 4096;
-
   static std::expected<PreparedQuery, ScoreError> make(std::string_view query);
 
   std::size_t word_count() const noexcept { return needles_.size(); }
@@ -57,9 +55,11 @@ class PreparedQuery {
   // does not serve; from the rest, that the text holds a surrogate. A
   // plain float, not an optional one: the loop of a run tests it in a
   // register, where GCC built the optional on the stack and read it back
-  // whole, a failed store forwarding on every text (a third of a title's
-  // time).
+  // whole, a failed store forwarding on every text (a fifth of a Greek
+  // title's time).
   static constexpr float kNoScore = -1.0f;
+  // How much of the next text `score_each` asks for, where it asks.
+  static constexpr std::size_t kBytesAhead = 4096;
   // `score` without an error for a text holding a surrogate, which builds
   // none for every text of a run.
   float score_if_readable(const ScoreText& text) const noexcept;

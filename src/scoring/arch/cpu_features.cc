@@ -60,7 +60,7 @@ CpuFeatures read_cpu_features() noexcept {
 #if defined(__x86_64__)
   const bool halves_512 = __builtin_cpu_is("znver4") != 0;
   // Measured on an Intel Xeon with AVX-512 VBMI2, one thread: 1 KiB texts
-  // 264 to 207 ns (ASCII), 750 to 604 (2-byte units). On an AMD EPYC Zen 4
+  // 269 to 226 ns (ASCII), 741 to 615 (2-byte units). On an AMD EPYC Zen 4
   // asking for the first line of the texts ahead cost a tenth, so there the
   // CPU's own prefetching is left alone.
   const bool prefetch_next_text = __builtin_cpu_is("intel") != 0;
