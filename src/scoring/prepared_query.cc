@@ -39,6 +39,10 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
     prepared.code_point_words_.emplace_back(at, n);
     used += n;
   }
+  prepared.ascii_words_ =
+      std::ranges::all_of(prepared.code_point_words_, [](std::u32string_view word) {
+        return std::ranges::all_of(word, [](char32_t c) { return c < 0x80; });
+      });
   for (const std::u32string_view word : prepared.code_point_words_) {
     const auto anchored = UnitWord::make(word);
     if (!anchored) {
@@ -78,7 +82,8 @@ inline float PreparedQuery::short_units(const FixedWidthText& units) const noexc
     }
   }
   if (short_units_ == nullptr) return kNoScore;
-  const auto counts = short_units_(units.data, units.length, units.width, code_point_words_);
+  const auto counts =
+      short_units_(units.data, units.length, units.width, code_point_words_, ascii_words_);
   if (!counts) return kNoScore;
   return hit_ratio(counts->hits, counts->words);
 }

@@ -88,6 +88,9 @@ class PreparedQuery {
   // letters of most texts, and each start they leave is checked a code point at a time, which costs
   // more than lowercasing a short text in registers.
   bool short_by_anchors_ = false;
+  // Whether every word is ASCII, which lets the short path of fixed-width
+  // text read one plane of it.
+  bool ascii_words_ = false;
   bool prefetch_next_text_ = false;
   std::size_t longest_ = 0;
   // The short scorers of the level the process runs at, looked up once;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <random>
@@ -37,7 +38,10 @@ struct Implementation {
       const std::vector<std::u32string> lowered = lowered_code_point_words(query);
       if (lowered.empty()) return ShortWordHits{0, 0};
       const std::vector<std::u32string_view> views(lowered.begin(), lowered.end());
-      return units_kernel(units.text.data, units.text.length, units.text.width, views);
+      const bool ascii = std::ranges::all_of(lowered, [](const std::u32string& w) {
+        return std::ranges::all_of(w, [](char32_t c) { return c < 0x80; });
+      });
+      return units_kernel(units.text.data, units.text.length, units.text.width, views, ascii);
     }
     if (prepared != nullptr) {
       // A prepared query has words.
@@ -195,19 +199,25 @@ TEST(ShortUnits, TextWithASurrogateIsLeftToTheGeneralPath) {
   const std::uint16_t units16[] = {'a', 0xDC00, 'b'};
   const std::uint32_t units32[] = {'a', 0xD800};
   for (const auto& k : each_kernel(&KernelTable::short_units_hits)) {
-    EXPECT_FALSE(k.kernel(units16, 3, 2, words).has_value()) << k.level;
-    EXPECT_FALSE(k.kernel(units32, 2, 4, words).has_value()) << k.level;
+    for (const bool ascii_words : {false, true}) {
+      EXPECT_FALSE(k.kernel(units16, 3, 2, words, ascii_words).has_value()) << k.level;
+      EXPECT_FALSE(k.kernel(units32, 2, 4, words, ascii_words).has_value()) << k.level;
+    }
   }
 }
 
 // Code points whose low bytes agree and high bytes differ: U+00B1 and
-// U+03B1, U+0101 and U+0201 and U+10101.
+// U+03B1, U+0101 and U+0201 and U+10101; and for words of ASCII, code
+// points beyond it whose low byte is an ASCII letter, and the Kelvin sign,
+// which lowercases to one.
 TEST_P(ShortInput, CodePointsThatShareALowByteAreTold) {
   for (const auto& [text, query] :
        std::initializer_list<std::pair<std::string_view, std::string_view>>{
            {"\u00B1\u03B1", "\u03B1 \u00B1 \u00B1\u03B1 \u03B1\u00B1 \u0391"},
            {"x\u0101\u0201", "\u0201 \u0101\u0201 \U00010101 \u0201\u0101"},
-           {"x\U00010101y", "\u0101 \U00010101 x\U00010101 \U00010101y"}}) {
+           {"x\U00010101y", "\u0101 \U00010101 x\U00010101 \U00010101y"},
+           {"\u212AELVIN \U0001F46B\u0161", "kelvin k a k\u212A"},
+           {"a\u0161b\u212A\u00C1", "ab a k bk a b"}}) {
     expect_counts(text, query);
   }
 }

@@ -18,6 +18,7 @@ struct QueryWords {
   char32_t lowered[2 * kShortInputUnits];
   std::u32string_view words[kShortInputUnits / 2 + 1];
   std::size_t count = 0;
+  bool ascii = true;  // every code point of every word
 
   explicit QueryWords(const char32_t* query, std::size_t length) noexcept {
     std::size_t used = 0;
@@ -40,6 +41,9 @@ struct QueryWords {
           out[n++] = lowercase_at(word, size, j);
         }
       }
+      char32_t seen = 0;
+      for (std::size_t j = 0; j < n; ++j) seen |= out[j];
+      ascii = ascii && seen < 0x80;
       words[count++] = std::u32string_view(out, n);
       used += n;
       i = end;
@@ -54,7 +58,7 @@ std::optional<ShortWordHits> hits_for(const FixedWidthText& text, const char32_t
   const QueryWords words(query, length);
   if (words.count == 0) return ShortWordHits{0, 0};
   return hits(text.data, text.length, text.width,
-              std::span<const std::u32string_view>(words.words, words.count));
+              std::span<const std::u32string_view>(words.words, words.count), words.ascii);
 }
 
 template <class Unit>

@@ -95,10 +95,12 @@ using ShortInputPreparedHits = std::optional<ShortWordHits>(std::string_view tex
 inline constexpr std::size_t kShortInputUnits = 64;
 
 // Takes `length` units of `width` bytes (1, 2 or 4) and words lowercased
-// already, as code points (at least one each).
-using ShortUnitsHits =
-    std::optional<ShortWordHits>(const void* units, std::size_t length, std::size_t width,
-                                 std::span<const std::u32string_view> words) noexcept;
+// already, as code points (at least one each); `ascii_words` says that
+// every code point of every word is ASCII.
+using ShortUnitsHits = std::optional<ShortWordHits>(const void* units, std::size_t length,
+                                                    std::size_t width,
+                                                    std::span<const std::u32string_view> words,
+                                                    bool ascii_words) noexcept;
 
 // One code point of a word, as the units of a text that may lowercase to
 // it: unit u may when (u | fold) is one of values[0, count). Folding may

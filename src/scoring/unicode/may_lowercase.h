@@ -9,12 +9,16 @@
 // capitals looked up. A test holds it against the case tables for every
 // code point. Branch-free, so that a loop over code points vectorizes.
 // Internal linkage, so that vector code built for another instruction set
-// can include it.
+// can include it. `kKelvinSign` is the one code point beyond ASCII whose
+// lowercase form is ASCII ("k"), U+0130 aside (whose full form starts with
+// "i"): words of ASCII meet nothing else beyond it.
 // Complexity: O(1).
 #pragma once
 
 namespace corvane::scoring {
 namespace {
+
+inline constexpr char32_t kKelvinSign = 0x212A;
 
 template <class Unit>
 constexpr bool may_lowercase(Unit c) noexcept {

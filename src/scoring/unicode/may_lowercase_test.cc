@@ -22,5 +22,12 @@ TEST(MayLowercase, LeavesOutOnlyCodePointsThatLowercasingKeeps) {
   }
 }
 
+TEST(MayLowercase, OnlyTheKelvinSignAndDottedCapitalILowercaseIntoAscii) {
+  for (std::uint32_t c = 0x80; c <= 0x10FFFF; ++c) {
+    const bool into_ascii = simple_lowercase(c) < 0x80;
+    ASSERT_EQ(into_ascii, c == kKelvinSign || c == 0x0130) << std::hex << c;
+  }
+}
+
 }  // namespace
 }  // namespace corvane::scoring

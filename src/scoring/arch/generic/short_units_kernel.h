@@ -1,11 +1,12 @@
 // The short-input scorer for text held as fixed-width code points, written
 // once for every vector width.
 //
-// Contract: `short_units_hits_with<V>(units, length, width, words)` does
-// what scoring/short_units_score.h promises for the kernel table's
-// `short_units_hits`: it counts the words (code points, lowercased) that
-// occur in the lowercased text of `length` <= kShortInputUnits units, or
-// gives nothing for a text holding a surrogate or U+0130.
+// Contract: `short_units_hits_with<V>(units, length, width, words,
+// ascii_words)` does what scoring/short_units_score.h promises for the
+// kernel table's `short_units_hits`: it counts the words (code points,
+// lowercased) that occur in the lowercased text of `length` <=
+// kShortInputUnits units, or gives nothing for a text holding a surrogate
+// or U+0130. `ascii_words` must say truly whether every word is ASCII.
 //
 // Design. The text is lowercased into byte planes: byte k of plane p is
 // bits [8p, 8p + 8) of code point k, and only the planes the text reaches
@@ -19,6 +20,13 @@
 //   tested at once, are looked up in the case tables, a capital sigma decided by Final_Sigma over
 //   the text's own units. Lowercasing keeps a code point within its 65,536 and Latin-1 within
 //   Latin-1 (scoring/unicode/latin1_case.h), so a plane the units cannot reach stays unused.
+// - Words of ASCII only: one plane serves, whatever the text's width.
+//   Beyond ASCII, only U+212A KELVIN SIGN lowercases into it (to "k"), and
+//   U+0130, which is left to the general scoring as ever (a test holds
+//   this against the case tables); every other code point lowercases to
+//   one beyond ASCII, which no word holds, so it goes in as 0x80 and
+//   nothing is looked up. A text of English words between typographic
+//   quotes or emoji is then scored as if it were ASCII.
 // - Matching: the low plane is read into registers as the UTF-8
 //   short-input scorer reads a text (short_input_kernel.h), zero past its
 //   length and without reading there. Bit j of "the low byte at j + i is
@@ -120,6 +128,30 @@ struct ShortUnits {
     return true;
   }
 
+  // The text for words of ASCII only, in the low plane alone: ASCII
+  // lowercased, U+212A as "k", every other code point as 0x80; false for a
+  // surrogate and U+0130.
+  template <class Unit>
+  static bool lower_for_ascii_words(const Unit* units, std::size_t length, Planes& out) noexcept {
+    alignas(64) Unit padded[kShortInputUnits];
+    copy_short_units<V>(units, length, reinterpret_cast<char*>(padded));
+    out.length = length;
+    out.count = 1;
+    Unit refused = 0;
+    for (std::size_t j = 0; j < kShortInputUnits; ++j) {
+      const Unit c = padded[j];
+      const Unit ascii = static_cast<Unit>(c - 'A') < 26 ? static_cast<Unit>(c + 0x20) : c;
+      Unit beyond = 0x80;
+      if constexpr (sizeof(Unit) > 1) {
+        beyond = c == kKelvinSign ? Unit{'k'} : Unit{0x80};
+        refused |=
+            static_cast<Unit>((static_cast<Unit>(c - 0xD800) < 0x800) | (c == kDottedCapitalI));
+      }
+      out.bytes[0][j] = static_cast<unsigned char>(c < 0x80 ? ascii : beyond);
+    }
+    return refused == 0;
+  }
+
   // Whether word[1, m) lies at `at`, by the planes above the first.
   template <std::size_t P>
   static bool high_planes_match(const Planes& text, std::size_t at,
@@ -163,11 +195,14 @@ struct ShortUnits {
 
   template <class Unit>
   static std::optional<ShortWordHits> hits(const Unit* units, std::size_t length,
-                                           std::span<const std::u32string_view> words) noexcept {
+                                           std::span<const std::u32string_view> words,
+                                           bool ascii_words) noexcept {
     // No word occurs in an empty text.
     if (length == 0) return ShortWordHits{0, words.size()};
     Planes text;
-    if (!lower(units, length, text)) return std::nullopt;
+    if (!(ascii_words ? lower_for_ascii_words(units, length, text) : lower(units, length, text))) {
+      return std::nullopt;
+    }
     const std::uint64_t hits = Scorer::with_blocks(length, [&](auto blocks) {
       constexpr std::size_t registers = decltype(blocks)::value;
       switch (text.count) {
@@ -184,16 +219,20 @@ struct ShortUnits {
 };
 
 template <PartialLoadByteVector V>
-std::optional<ShortWordHits> short_units_hits_with(
-    const void* units, std::size_t length, std::size_t width,
-    std::span<const std::u32string_view> words) noexcept {
+std::optional<ShortWordHits> short_units_hits_with(const void* units, std::size_t length,
+                                                   std::size_t width,
+                                                   std::span<const std::u32string_view> words,
+                                                   bool ascii_words) noexcept {
   switch (width) {
     case 1:
-      return ShortUnits<V>::hits(static_cast<const std::uint8_t*>(units), length, words);
+      return ShortUnits<V>::hits(static_cast<const std::uint8_t*>(units), length, words,
+                                 ascii_words);
     case 2:
-      return ShortUnits<V>::hits(static_cast<const std::uint16_t*>(units), length, words);
+      return ShortUnits<V>::hits(static_cast<const std::uint16_t*>(units), length, words,
+                                 ascii_words);
     default:
-      return ShortUnits<V>::hits(static_cast<const std::uint32_t*>(units), length, words);
+      return ShortUnits<V>::hits(static_cast<const std::uint32_t*>(units), length, words,
+                                 ascii_words);
   }
 }
 
