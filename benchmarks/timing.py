@@ -61,7 +61,11 @@ def best_of_many(calls, settings):
 
     The calls are timed in rounds, one loop of each per round, so that the
     ones to be compared see the same state of the machine: a burst of other
-    work slows all of them or none."""
+    work slows all of them or none. Every other round runs them in the
+    reverse order, so that no call always follows the same one: a call on
+    two threads that always came right after a long one on a single thread
+    ran up to 1.7x slower than the same call behind another on two threads
+    (a virtual machine's idle core waking)."""
     loops = [_loop_of(fn, a, b) for fn, a, b in calls]
     was_enabled = gc.isenabled()
     gc.disable()
@@ -74,9 +78,10 @@ def best_of_many(calls, settings):
         spent = sum(t[0] for t in times)
         rounds = 1
         while rounds < settings.repeats and (spent < settings.max_measure_ns or rounds < 3):
-            for loop, n, seen in zip(loops, counts, times):
-                elapsed = loop(n)
-                seen.append(elapsed)
+            order = range(len(loops)) if rounds % 2 == 0 else reversed(range(len(loops)))
+            for i in order:
+                elapsed = loops[i](counts[i])
+                times[i].append(elapsed)
                 spent += elapsed
             rounds += 1
         return [Timing(min(seen) / n, n, len(seen)) for n, seen in zip(counts, times)]
