@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <variant>
 
-#include "scoring/arch/cpu_features.h"
 #include "scoring/arch/prefetch.h"
 #include "scoring/short_input_score.h"
 #include "scoring/short_units_score.h"
@@ -18,7 +17,6 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
   prepared.short_units_ = kernels().short_units_hits;
   prepared.keep_short_low_bytes_ = kernels().keep_short_low_bytes;
   prepared.short_pair_starts_ = kernels().short_pair_starts;
-  prepared.prefetch_next_text_ = cpu_features().prefetch_next_text;
   prepared.lowered_.resize(lowered_words_bound(query.size()));
   // The needles view the pool, which keeps its place from here on.
   for_each_lowered_word(query, prepared.lowered_.data(), [&](std::string_view word) {
@@ -39,10 +37,7 @@ std::expected<PreparedQuery, ScoreError> PreparedQuery::make(std::string_view qu
     prepared.code_point_words_.emplace_back(at, n);
     used += n;
   }
-  prepared.ascii_words_ =
-      std::ranges::all_of(prepared.code_point_words_, [](std::u32string_view word) {
-        return std::ranges::all_of(word, [](char32_t c) { return c < 0x80; });
-      });
+  prepared.ascii_words_ = words_are_ascii(prepared.code_point_words_);
   for (const std::u32string_view word : prepared.code_point_words_) {
     const auto anchored = UnitWord::make(word);
     if (!anchored) {
@@ -133,7 +128,7 @@ inline float PreparedQuery::score_if_readable(const ScoreText& text) const noexc
 std::size_t PreparedQuery::score_each(std::span<const ScoreText> texts,
                                       float* scores) const noexcept {
   for (std::size_t k = 0; k < texts.size(); ++k) {
-    if (prefetch_next_text_ && k + 1 < texts.size()) {
+    if (kPrefetchNextText && k + 1 < texts.size()) {
       const ScoreText& next = texts[k + 1];
       prefetch_lines(text_start(next), std::min(text_bytes(next), kBytesAhead));
     }

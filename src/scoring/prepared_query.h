@@ -42,7 +42,7 @@ class PreparedQuery {
   std::size_t word_count() const noexcept { return needles_.size(); }
   std::expected<float, ScoreError> score(const ScoreText& text) const;
   // A batch's form: a run of texts at once. Where the CPU wants it
-  // (cpu_features().prefetch_next_text), it asks for the bytes of the next
+  // (kPrefetchNextText, scoring/arch/prefetch.h), it asks for the bytes of the next
   // text, up to kBytesAhead, while it scores one.
   std::size_t score_each(std::span<const ScoreText> texts, float* scores) const noexcept;
   std::expected<std::uint64_t, ScoreError> match(const ScoreText& text,
@@ -91,7 +91,6 @@ class PreparedQuery {
   // Whether every word is ASCII, which lets the short path of fixed-width
   // text read one plane of it.
   bool ascii_words_ = false;
-  bool prefetch_next_text_ = false;
   std::size_t longest_ = 0;
   // The short scorers of the level the process runs at, looked up once;
   // null where the level has none.

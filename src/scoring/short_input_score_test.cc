@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <random>
@@ -38,10 +37,8 @@ struct Implementation {
       const std::vector<std::u32string> lowered = lowered_code_point_words(query);
       if (lowered.empty()) return ShortWordHits{0, 0};
       const std::vector<std::u32string_view> views(lowered.begin(), lowered.end());
-      const bool ascii = std::ranges::all_of(lowered, [](const std::u32string& w) {
-        return std::ranges::all_of(w, [](char32_t c) { return c < 0x80; });
-      });
-      return units_kernel(units.text.data, units.text.length, units.text.width, views, ascii);
+      return units_kernel(units.text.data, units.text.length, units.text.width, views,
+                          words_are_ascii(views));
     }
     if (prepared != nullptr) {
       // A prepared query has words.

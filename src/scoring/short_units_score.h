@@ -33,6 +33,17 @@
 
 namespace corvane::scoring {
 
+// Whether every code point of every word is ASCII: the kernel table's
+// `short_units_hits` is told so.
+constexpr bool words_are_ascii(std::span<const std::u32string_view> words) noexcept {
+  for (const std::u32string_view word : words) {
+    for (const char32_t c : word) {
+      if (c >= 0x80) return false;
+    }
+  }
+  return true;
+}
+
 constexpr bool fits_short_units(const FixedWidthText& text, std::string_view query) noexcept {
   return text.length <= kShortInputUnits && query.size() <= kShortInputBytes;
 }

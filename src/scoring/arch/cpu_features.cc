@@ -59,17 +59,10 @@ CpuFeatures read_cpu_features() noexcept {
   }
 #if defined(__x86_64__)
   const bool halves_512 = __builtin_cpu_is("znver4") != 0;
-  // Measured, one thread, 1 KiB texts: on an Intel Xeon with AVX-512 VBMI2
-  // 269 to 226 ns (ASCII), 741 to 615 (2-byte units); on an AMD EPYC Zen 5
-  // 493 to 442 (2-byte units), 493 to 418 (emoji, 4-byte units), 345 to 308
-  // (mixed scripts), and no kind of text or title slower. (Asking for only
-  // the first line of texts further ahead had cost an AMD EPYC a tenth.)
-  const bool prefetch_next_text = true;
 #else
   const bool halves_512 = false;
-  const bool prefetch_next_text = false;
 #endif
-  return {best, cpu_has_feature("prfchw"), halves_512, prefetch_next_text};
+  return {best, cpu_has_feature("prfchw"), halves_512};
 }
 
 }  // namespace

@@ -12,11 +12,7 @@
 // cache line to be written (scoring/arch/prefetch.h). `halves_512` says
 // whether the CPU runs each 512-bit operation as two 256-bit halves (AMD
 // Zen 4), where a kernel of 64-byte vectors may lose to one of 32
-// (scoring/arch/kernel_table.cc says which). `prefetch_next_text` says
-// whether a run of texts should ask for the next text's bytes while it
-// scores one (scoring/prepared_query.cc): on x86-64, whose prefetchers
-// (Intel's and AMD's as measured) leave the next text of a list to come in
-// line by line; not yet on AArch64, where it has not been measured.
+// (scoring/arch/kernel_table.cc says which).
 // Complexity: O(1) after the first call.
 #pragma once
 
@@ -28,7 +24,6 @@ struct CpuFeatures {
   Isa best;
   bool prefetchw;
   bool halves_512;
-  bool prefetch_next_text;
 
   constexpr bool has(Isa isa) const noexcept { return isa <= best; }
 };
