@@ -515,14 +515,6 @@ TEST(LoopTeam, RunsLoopsInTurnOnTheSameThreads) {
   EXPECT_LE(seen.size(), 3u);
 }
 
-TEST(UsableCpuCount, CountsTheAffinityMask) {
-  cpu_set_t mask;
-  CPU_ZERO(&mask);
-  if (sched_getaffinity(0, sizeof(mask), &mask) != 0) GTEST_SKIP() << "more CPUs than a cpu_set_t";
-  EXPECT_EQ(usable_cpu_count(), static_cast<std::size_t>(CPU_COUNT(&mask)));
-  EXPECT_GE(usable_cpu_count(), 1U);
-}
-
 // Narrowed to its first one or two CPUs, the thread sees the narrower mask
 // at once; its own mask comes back afterwards.
 TEST(UsableCpuCount, FollowsAChangedMask) {

@@ -71,11 +71,6 @@ TEST(Score, RefusesQueriesWithoutWordsWhateverTheText) {
   }
 }
 
-TEST(Score, RatioWithoutWordsIsPositiveZero) {
-  const float r = word_hit_ratio("text", " ");
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(r), 0u);
-}
-
 // NUL is an ordinary character: it neither ends a text nor separates words.
 TEST(Score, EmbeddedNulIsOrdinary) {
   const std::string text("a\0b", 3);

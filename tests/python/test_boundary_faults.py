@@ -44,29 +44,13 @@ def caught(call, *args):
     (lambda e: type(e).__qualname__, "PanicException"),
     (lambda e: type(e).__bases__, (BaseException,)),
     (lambda e: type(e).__doc__, PANIC_DOC),
-    (lambda e: len(type(e).__doc__), 235),
     (lambda e: isinstance(e, Exception), False),
     (lambda e: e.args, ("the message",)),
     (lambda e: type(e) is probe.panic_type(), True),
-], ids=["module", "name", "qualname", "bases", "doc", "doc-length", "not-Exception",
+], ids=["module", "name", "qualname", "bases", "doc", "not-Exception",
         "args", "the-one-class"])
 def test_caught_fault_becomes_panic_exception(check, expected):
     assert check(caught(probe.raise_fault, "the message")) == expected
-
-
-def test_except_exception_does_not_catch_a_fault():
-    with pytest.raises(BaseException) as info:
-        try:
-            probe.raise_fault("through")
-        except Exception:
-            pytest.fail("a PanicException was caught as Exception")
-    assert info.type is probe.panic_type()
-
-
-def test_two_faults_give_the_same_class_object():
-    first = caught(probe.raise_fault, "one")
-    second = caught(probe.raise_fault, "two")
-    assert type(first) is type(second) is probe.panic_type()
 
 
 @pytest.mark.parametrize("message, args", [
@@ -90,10 +74,6 @@ def test_fault_report_precedes_the_panic_exception(run_snippet, message, args):
     assert done.stdout == repr(args) + "\n"
     lossy = args[0]
     assert re.fullmatch(report(lossy) + "caught\n", done.stderr), done.stderr
-
-
-def test_capacity_overflow_is_a_fault():
-    assert caught(probe.reserve_text, 2**64 - 1).args == ("capacity overflow",)
 
 
 # --- a PanicException found pending resumes the fault ------------------------

@@ -101,14 +101,6 @@ def test_word_lowercases_to(word, lowered):
         assert lexical_score(other_sigma, word) == 0.0
 
 
-@pytest.mark.parametrize("space", WHITE_SPACE, ids=lambda c: f"U+{ord(c):04X}")
-def test_each_white_space_code_point_separates_words(space):
-    assert lexical_score("a", f"a{space}zz") == 0.5
-    assert lexical_score("a", f"{space}a{space}{space}") == 1.0
-    with pytest.raises(RuntimeError):
-        lexical_score("a", space * 3)
-
-
 @pytest.mark.parametrize("ordinary", NOT_WHITE_SPACE, ids=lambda c: f"U+{ord(c):04X}")
 def test_other_code_points_stay_inside_words(ordinary):
     assert lexical_score("a b", f"a{ordinary}b") == 0.0

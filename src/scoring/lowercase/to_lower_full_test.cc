@@ -224,12 +224,6 @@ void check_ascii_run(LowerAsciiRun run) {
   }
 }
 
-TEST(AsciiLowerKernel, PortableMatchesBytewise) {
-  check_ascii_run([](const char* in, std::size_t size, char* out) noexcept {
-    return lower_ascii_run<PortableBytes>(in, size, out);
-  });
-}
-
 // The baseline loop that callers inline, and each level's own.
 TEST(AsciiLowerKernel, EveryLevelMatchesBytewise) {
   check_ascii_run([](const char* in, std::size_t size, char* out) noexcept {
@@ -575,30 +569,6 @@ TEST(SigmaContext, AgreesWithTheProperties) {
           sigma_two_byte_letter(static_cast<unsigned char>(lead), static_cast<unsigned char>(cont)))
           << lead << " " << cont;
     }
-  }
-}
-
-TEST(CaseProperties, AsciiHasExactlyTheListedOnes) {
-  for (char32_t c = 0; c < 0x80; ++c) {
-    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    const bool ignorable = c == '\'' || c == '.' || c == ':' || c == '^' || c == '`';
-    EXPECT_EQ(is_cased(c), letter) << hex(c);
-    EXPECT_EQ(is_case_ignorable(c), ignorable) << hex(c);
-  }
-}
-
-TEST(CaseProperties, NonAsciiExamples) {
-  for (const char32_t c : {0x00AD, 0x00B7, 0x0300, 0x036F, 0x200B, 0x200D, 0x2019, 0xFEFF}) {
-    EXPECT_TRUE(is_case_ignorable(c)) << hex(c);
-    EXPECT_FALSE(is_cased(c)) << hex(c);
-  }
-  for (const char32_t c : {0x00AA, 0x00BA, 0x2160, 0x24B6}) {
-    EXPECT_TRUE(is_cased(c)) << hex(c);
-    EXPECT_FALSE(is_case_ignorable(c)) << hex(c);
-  }
-  for (const char32_t c : {0x02B0, 0x0345}) {
-    EXPECT_TRUE(is_cased(c)) << hex(c);
-    EXPECT_TRUE(is_case_ignorable(c)) << hex(c);
   }
 }
 

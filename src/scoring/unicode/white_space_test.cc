@@ -50,12 +50,6 @@ TEST(WhiteSpace, ExactlyTheTwentyFiveCodePointsForEveryScalarValue) {
   EXPECT_EQ(count, 25);
 }
 
-TEST(WhiteSpace, LookalikesAreOrdinaryCharacters) {
-  for (char32_t cp : {0x0000, 0x001C, 0x001F, 0x180E, 0x200B, 0x2060, 0xFEFF}) {
-    EXPECT_FALSE(is_white_space(cp)) << std::hex << static_cast<std::uint32_t>(cp);
-  }
-}
-
 struct TrimCase {
   std::u32string input;
   std::u32string expected;
