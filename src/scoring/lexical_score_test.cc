@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "scoring/transcode/fixed_width_text.h"
 #include "scoring/unicode/utf8.h"
 #include "scoring/unicode/white_space.h"
+#include "scoring/units_search.h"
 
 namespace corvane::scoring {
 namespace {
@@ -265,6 +267,24 @@ TEST(LexicalScore, FixedWidthTextScoresAsItsUtf8Form) {
         }
       }
     }
+  }
+}
+
+// A long text of code points is searched in its units; where that search
+// gives up (a word whose every start fails late), it is scored as UTF-8.
+TEST(LexicalScore, FixedWidthTextScoresAsItsUtf8FormWhereTheUnitSearchGivesUp) {
+  Units text;
+  text.code_points = std::u32string(6000, U'z') + U"\u03A3";
+  const std::u32string late = std::u32string(20, U'z') + U'y' + std::u32string(20, U'z');
+  const auto word = UnitWord::make(late);
+  ASSERT_TRUE(word.has_value());
+  ASSERT_FALSE(count_words_in_units(text.view(2), std::span(&*word, 1)).has_value());
+  Units query;
+  query.code_points = late + U" zz \u03C3";
+  for (const std::size_t width : {2, 4}) {
+    const auto got = compute_lexical_score_any_form(text.view(width), query.utf8());
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(*got, *compute_lexical_score(text.utf8(), query.utf8())) << width;
   }
 }
 

@@ -1,6 +1,7 @@
 #include "scoring/units_search.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 
 #include "scoring/arch/kernel_table.h"
@@ -23,7 +24,7 @@ UnitAnchor repeat_first_value(UnitAnchor anchor) noexcept {
 
 // The units that may lowercase to `c`, folded where two of them differ in
 // one bit; nothing when more than three values are left.
-std::optional<UnitAnchor> anchor_for(char32_t c) noexcept {
+std::optional<UnitAnchor> look_up_anchor(char32_t c) noexcept {
   if (c == U'i' || c == kCombiningDotAbove) return std::nullopt;
   const std::span<const char32_t> others = lowercase_sources(c);
   if (others.size() > 3) return std::nullopt;
@@ -49,6 +50,18 @@ std::optional<UnitAnchor> anchor_for(char32_t c) noexcept {
     anchor.values[anchor.count++] = value;
   }
   return repeat_first_value(anchor);
+}
+
+// The same, with the ASCII code points' anchors looked up once: most
+// words of most queries are made of them.
+std::optional<UnitAnchor> anchor_for(char32_t c) noexcept {
+  if (c >= 0x80) return look_up_anchor(c);
+  static const auto ascii = [] {
+    std::array<std::optional<UnitAnchor>, 0x80> anchors;
+    for (char32_t a = 0; a < 0x80; ++a) anchors[a] = look_up_anchor(a);
+    return anchors;
+  }();
+  return ascii[c];
 }
 
 // A capital sigma's context is read at most this far on each side before
@@ -174,31 +187,52 @@ std::optional<UnitWord> UnitWord::make(std::u32string_view word) noexcept {
   // of equals, the first, and then the one farthest from it. Between two
   // anchors the text has as many units as the word has code points, unless
   // a U+0130 there stands for two of them, which needs a U+0307 in the word:
-  // such a word has one anchor.
+  // such a word has one anchor. A code point's anchor is looked up only
+  // where it would be chosen: most of a word's code points lose on their
+  // rank or their distance alone, and a query is prepared for every call
+  // of the scoring function.
   const auto rank = [](char32_t c) { return c < 0x80 ? kByteFrequencyRank[c] : 128; };
-  std::optional<std::size_t> rarest;
+  std::size_t rarest = 0;
+  std::optional<UnitAnchor> rarest_anchor;
   for (std::size_t k = 0; k < word.size(); ++k) {
-    if (anchor_for(word[k]) && (!rarest || rank(word[k]) < rank(word[*rarest]))) rarest = k;
-  }
-  if (!rarest) return std::nullopt;
-  std::size_t other = *rarest;
-  if (word.find(kCombiningDotAbove) == std::u32string_view::npos) {
-    const auto apart = [&](std::size_t k) { return k > *rarest ? k - *rarest : *rarest - k; };
-    for (std::size_t k = 0; k < word.size(); ++k) {
-      if (k == *rarest || !anchor_for(word[k])) continue;
-      if (other == *rarest || rank(word[k]) < rank(word[other]) ||
-          (rank(word[k]) == rank(word[other]) && apart(k) > apart(other))) {
-        other = k;
-      }
+    if (rarest_anchor && rank(word[k]) >= rank(word[rarest])) continue;
+    if (const auto anchor = anchor_for(word[k])) {
+      rarest = k;
+      rarest_anchor = anchor;
     }
   }
-  const std::size_t first = std::min(*rarest, other);
-  const std::size_t last = std::max(*rarest, other);
-  const std::optional<UnitAnchor> first_anchor = anchor_for(word[first]);
-  const std::optional<UnitAnchor> last_anchor = anchor_for(word[last]);
-  if (!first_anchor || !last_anchor) return std::nullopt;
-  const UnitPair pair{*first_anchor, *last_anchor, last - first};
-  return UnitWord{word, first, pair, low_bytes_of(pair)};
+  if (!rarest_anchor) return std::nullopt;
+  std::size_t other = rarest;
+  std::optional<UnitAnchor> other_anchor;
+  if (word.find(kCombiningDotAbove) == std::u32string_view::npos) {
+    // The order is (rank, nearness, position); the code points are visited
+    // farthest first, so that of equal ranks the first fit one wins.
+    const auto better = [&](std::size_t k) {
+      if (!other_anchor || rank(word[k]) != rank(word[other])) {
+        return !other_anchor || rank(word[k]) < rank(word[other]);
+      }
+      const std::size_t k_apart = k > rarest ? k - rarest : rarest - k;
+      const std::size_t other_apart = other > rarest ? other - rarest : rarest - other;
+      return k_apart != other_apart ? k_apart > other_apart : k < other;
+    };
+    const auto visit = [&](std::size_t k) {
+      if (!better(k)) return;
+      if (const auto anchor = anchor_for(word[k])) {
+        other = k;
+        other_anchor = anchor;
+      }
+    };
+    for (std::size_t apart = std::max(rarest, word.size() - 1 - rarest); apart > 0; --apart) {
+      if (apart <= rarest) visit(rarest - apart);
+      if (rarest + apart < word.size()) visit(rarest + apart);
+    }
+  }
+  if (!other_anchor) other_anchor = rarest_anchor;
+  const bool rarest_first = rarest <= other;
+  const UnitPair pair{rarest_first ? *rarest_anchor : *other_anchor,
+                      rarest_first ? *other_anchor : *rarest_anchor,
+                      rarest_first ? other - rarest : rarest - other};
+  return UnitWord{word, std::min(rarest, other), pair, low_bytes_of(pair)};
 }
 
 std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
