@@ -63,9 +63,10 @@ inline std::size_t text_bytes(const ScoreText& text) noexcept {
 }
 
 // compute_lexical_score for either form of each argument, with the same result
-// as for their UTF-8 forms. A text of fixed-width code points is turned
-// into UTF-8 and lowercased a piece at a time, so its UTF-8 form never
-// exists whole. The query holds no surrogate; the text may, and then has no
+// as for their UTF-8 forms. A long text of fixed-width code points is
+// searched in its units where every word has anchors (scoring/units_search.h);
+// otherwise it is turned into UTF-8 and lowercased a piece at a time, so its
+// UTF-8 form never exists whole. The query holds no surrogate; the text may, and then has no
 // UTF-8 form: the result is `ScoreError::surrogate_in_text()`, whatever the
 // query (an empty query's refusal included).
 std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText& text,
