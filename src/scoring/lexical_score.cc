@@ -148,7 +148,9 @@ std::expected<float, ScoreError> compute_lexical_score_any_form(const ScoreText&
         std::string_view(bytes, encode_utf8_into(units, 0, units.length, bytes)), query_utf8);
   }
   if (refused(query_utf8)) return std::unexpected(empty_query());
-  if (units.length < units_search_from(units.width)) return words_hit_ratio(units, query_utf8);
+  if (units.length < units_search_from(units.width) || !can_search_units()) {
+    return words_hit_ratio(units, query_utf8);
+  }
   return units_hit_ratio(units, query_utf8);
 }
 

@@ -235,6 +235,8 @@ std::optional<UnitWord> UnitWord::make(std::u32string_view word) noexcept {
   return UnitWord{word, std::min(rarest, other), pair, low_bytes_of(pair)};
 }
 
+bool can_search_units() noexcept { return kernels().find_unit_pair != nullptr; }
+
 std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept {
   FindUnitPair* const find = kernels().find_unit_pair;

@@ -50,6 +50,10 @@ struct UnitWord {
   static std::optional<UnitWord> make(std::u32string_view word) noexcept;
 };
 
+// Whether the level the process runs at has the kernel table's
+// `find_unit_pair`, without which `count_words_in_units` gives nothing.
+bool can_search_units() noexcept;
+
 // Precondition: `text` holds no surrogate.
 std::optional<std::uint64_t> count_words_in_units(const FixedWidthText& text,
                                                   std::span<const UnitWord> words) noexcept;
