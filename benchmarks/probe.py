@@ -7,10 +7,12 @@
         reads the UTF-8 text block of BLOCK_FILE, repeats it to about MIB
         MiB of UTF-8, records its own resident size (the baseline), scores
         the text once with the query for KIND (ascii, greek) and prints
-        one JSON line: baseline_kib, peak_before_kib (peak resident size
-        before the call), score, utf8_bytes. The block is read rather than
-        generated so that no transient allocation raises the peak before
-        the call.
+        one JSON line: baseline_kib, peak_before_kib (its largest resident
+        size before the call, which starts at its parent's), high_water_reset
+        (whether its resident high-water mark could be lowered to the
+        baseline before the call), high_water_after_kib, score, utf8_bytes.
+        The block is read rather than generated so that no transient
+        allocation raises the peak before the call.
 
     python3.14 benchmarks/probe.py corpus IMPL COUNT
         builds COUNT chunks of about 1 KiB of text of every kind in turn,
@@ -93,9 +95,16 @@ def memory(impl, kind, mib, block_file):
     gc.collect()
     baseline_kib = resident_kib()
     peak_before_kib = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    # The process's own peak (ru_maxrss) starts at its parent's when it was
+    # started by vfork, as subprocess does: the parent's high-water mark is
+    # what the child's exec leaves behind. The high-water mark lowered to
+    # the present size shows the call's own peak.
+    high_water_reset = reset_high_water()
     result = score(text, queries[kind])
     print(json.dumps({"baseline_kib": baseline_kib, "peak_before_kib": peak_before_kib,
-                      "score": result, "utf8_bytes": utf8_bytes}))
+                      "high_water_reset": high_water_reset,
+                      "high_water_after_kib": high_water_kib(), "score": result,
+                      "utf8_bytes": utf8_bytes}))
 
 
 def corpus(impl, count):
