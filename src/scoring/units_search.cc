@@ -205,8 +205,9 @@ std::optional<UnitWord> UnitWord::make(std::u32string_view word) noexcept {
   std::size_t other = rarest;
   std::optional<UnitAnchor> other_anchor;
   if (word.find(kCombiningDotAbove) == std::u32string_view::npos) {
-    // The order is (rank, nearness, position); the code points are visited
-    // farthest first, so that of equal ranks the first fit one wins.
+    // Best is the lowest rank, then the farthest from the rarest, then the
+    // first. The code points are visited farthest first, so that of equal
+    // ranks the first fit one found wins and the others need no lookup.
     const auto better = [&](std::size_t k) {
       if (!other_anchor || rank(word[k]) != rank(word[other])) {
         return !other_anchor || rank(word[k]) < rank(word[other]);
